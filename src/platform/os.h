@@ -1,0 +1,27 @@
+// What differs by operating system. Everything else reaches the system only
+// through the C library's portable calls.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace planner::os {
+
+// The full path of the running executable as the system reports it (on Linux
+// the target of /proc/self/exe); `argv0` when the system cannot tell.
+std::string executable_path(const char* argv0);
+
+// The file's last-modification time in whole seconds; 0 whenever the query
+// fails, above all for a file that does not exist.
+std::int64_t modification_time(const char* path);
+
+// Switches the standard streams to binary, so that no C library translates
+// line ends behind the program's back.
+void use_binary_stdio();
+
+// True when the open stream is a directory, which some C libraries open
+// without complaint.
+bool is_directory(std::FILE* file);
+
+}  // namespace planner::os
