@@ -1,0 +1,113 @@
+// Building the graph, and the checks that must pass before it is walked.
+#include "planner/dependency_graph.h"
+
+#include <limits>
+
+#include "platform/os.h"
+
+namespace planner {
+
+DependencyGraph::DependencyGraph(Output& trace)
+    : trace_(trace), modification_time_([](const std::string& name) {
+        return os::modification_time(name.c_str());
+      }) {}
+
+std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) const {
+  const auto it = index_.find(name);
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
+VertexIndex DependencyGraph::add_vertex(std::string_view name) {
+  if (const auto found = find_vertex(name)) return *found;
+  if (graph.size() > std::numeric_limits<VertexIndex>::max())
+    throw std::length_error("too many vertices");
+  const auto index = static_cast<VertexIndex>(graph.size());
+  graph.emplace_back(name);
+  index_.emplace(name, index);
+  return index;
+}
+
+void DependencyGraph::add_dependency(std::string_view goal, std::string_view dependency) {
+  add_dependency(add_vertex(goal), dependency);
+}
+
+void DependencyGraph::add_dependency(VertexIndex goal, std::string_view dependency) {
+  const VertexIndex child = add_vertex(dependency);
+  graph[goal].append_child(child);
+}
+
+void DependencyGraph::add_command(std::string_view goal, std::string_view text) {
+  // The reader registers every goal before its first command; a command for
+  // an unknown goal has nowhere to go.
+  if (const auto found = find_vertex(goal)) add_command(*found, text);
+}
+
+void DependencyGraph::add_command(VertexIndex goal, std::string_view text) {
+  graph[goal].append_command(text);
+}
+
+namespace {
+
+// Finds a dependency cycle reachable from vertex 0 and returns its names,
+// first and last the same; empty when there is none. Iterative, so that a
+// chain as long as the graph cannot exhaust the native stack.
+std::vector<VertexIndex> reachable_cycle(const std::vector<Vertex>& graph) {
+  enum Color : unsigned char { kUnseen, kOnPath, kDone };
+  std::vector<Color> color(graph.size(), kUnseen);
+  struct Frame {
+    VertexIndex vertex;
+    std::size_t next;  // next entry of the vertex's children to follow
+  };
+  std::vector<Frame> path{{0, 0}};
+  color[0] = kOnPath;
+  while (!path.empty()) {
+    Frame& top = path.back();
+    const auto& children = graph[top.vertex].children;
+    if (top.next == children.size()) {
+      color[top.vertex] = kDone;
+      path.pop_back();
+      continue;
+    }
+    const VertexIndex child = children[top.next++];
+    if (color[child] == kOnPath) {
+      std::vector<VertexIndex> cycle;
+      std::size_t i = path.size();
+      while (path[i - 1].vertex != child) --i;
+      for (; i <= path.size(); ++i) cycle.push_back(path[i - 1].vertex);
+      cycle.push_back(child);
+      return cycle;
+    }
+    if (color[child] == kUnseen) {
+      color[child] = kOnPath;
+      path.push_back({child, 0});
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool DependencyGraph::plannable(std::string* err) const {
+  if (graph.empty()) {
+    *err = "makefile has no rule: no goal name is followed by a colon";
+    return false;
+  }
+  if (graph[0].children.empty()) {
+    *err = "first goal '" + graph[0].name +
+           "' has no dependencies (does its rule header lack a line end?)";
+    return false;
+  }
+  const auto cycle = reachable_cycle(graph);
+  if (!cycle.empty()) {
+    *err = "dependency cycle: ";
+    for (std::size_t i = 0; i < cycle.size(); ++i) {
+      if (i > 0) *err += " -> ";
+      *err += graph[cycle[i]].name;
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace planner

@@ -1,0 +1,102 @@
+// The dependency graph and automaton A1, which walks it from the first goal
+// and writes the commands that must run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "planner/vertex.h"
+#include "platform/output.h"
+
+namespace planner {
+
+// A file's modification time by name, in whole seconds; 0 when the file
+// cannot be queried (missing files above all).
+using ModificationTimeFn = std::function<std::int64_t(const std::string& name)>;
+
+class DependencyGraph {
+ public:
+  enum State : std::int32_t { START, MAIN, LEAF, NOT_LEAF, TOPS, STOP };
+
+  // Writes its trace to `trace`; asks the file system for modification times.
+  explicit DependencyGraph(Output& trace);
+
+  // --- Building, called by the reader. ---
+
+  // Index of the vertex named `name`, first registered wins; compares whole
+  // names byte by byte.
+  std::optional<VertexIndex> find_vertex(std::string_view name) const;
+  // Registers `name` unless it is known, and returns its index either way.
+  VertexIndex add_vertex(std::string_view name);
+  // Adds an edge goal -> dependency, registering both names first. Duplicate
+  // edges and self-dependencies are kept.
+  void add_dependency(std::string_view goal, std::string_view dependency);
+  void add_dependency(VertexIndex goal, std::string_view dependency);
+  // Appends a command to a registered goal.
+  void add_command(std::string_view goal, std::string_view text);
+  void add_command(VertexIndex goal, std::string_view text);
+
+  // --- Planning. ---
+
+  // Whether the walk can run: there is a first goal, it has a dependency,
+  // and no dependency cycle is reachable from it. Otherwise sets *err to a
+  // one-line reason. run() must not be called on a graph that fails this.
+  bool plannable(std::string* err) const;
+
+  // Steps A1 until STOP, then prints the closing line. Needs `out` set and
+  // `e1` raised.
+  void run();
+
+  // Replaces the file system query, for tests that keep their clock in
+  // memory.
+  void set_modification_time(ModificationTimeFn fn) { modification_time_ = std::move(fn); }
+
+  const std::vector<Vertex>& vertices() const { return graph; }
+
+  // --- Fields of A1. ---
+  std::int32_t state = START;  // current state of A1
+  std::vector<Vertex> stack1;  // vertices waiting; the top is the active one
+  std::vector<Vertex> stack2;  // vertices whose children are being walked
+  bool e1 = false;             // the start event, raised by the driver
+  Output* out = nullptr;       // "todo.bat", owned and closed by the driver
+
+ private:
+  // The graph proper, in order of registration; vertex 0 is the first goal.
+  std::vector<Vertex> graph;
+  // Index of every name in `graph`, so that lookups stay constant-time.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, VertexIndex, NameHash, std::equal_to<>> index_;
+  Output& trace_;
+  ModificationTimeFn modification_time_;
+
+  std::int64_t modification_time(const std::string& name) const { return modification_time_(name); }
+  void step();
+  void trace_state();
+  bool report(bool value, std::string_view yes, std::string_view no);
+
+  bool e1_event();
+  bool x1();
+  bool x2();
+  bool x3();
+  bool x4();
+  bool x5();
+  bool x6();
+  bool x7();
+  void z1();
+  void z2();
+  void z3();
+  void z4();
+  void z5();
+  void z6();
+  void z7();
+};
+
+}  // namespace planner
