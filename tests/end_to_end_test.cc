@@ -1,0 +1,162 @@
+// The real executable on real files, in a scratch directory with file times
+// set explicitly.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "test_util.h"
+
+namespace planner {
+namespace {
+
+using test::decode;
+using test::planner_exe;
+using test::run;
+using test::ScratchDir;
+
+constexpr std::string_view kA0Closing = "Aвтомат A0 закончил работу\n";
+
+std::string a1_part(const std::string& raw_stdout) {
+  const std::string text = decode(raw_stdout);
+  const auto at = text.find(kA0Closing);
+  return at == std::string::npos ? "" : text.substr(at + kA0Closing.size());
+}
+
+std::string golden(const std::string& name) {
+  return test::read_file(std::string(PLANNER_TEST_DATA "/") + name);
+}
+
+constexpr std::string_view kWorked =
+    "app: main.obj\n\tlink main.obj\nmain.obj: main.c\n\tcc main.c\n";
+
+TEST(EndToEnd, WorkedExampleOnRealFiles) {
+  ScratchDir dir;
+  dir.write("app.mk", kWorked);
+  dir.touch("app", 250);
+  dir.touch("main.obj", 200);
+  dir.touch("main.c", 300);
+  const auto r = run(planner_exe(), {"app.mk"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(a1_part(r.out), golden("worked_example.trace"));
+  EXPECT_EQ(dir.read("todo.bat"), "cc main.c\r\nlink main.obj\r\n");
+
+  // Up to date now: the second run truncates "todo.bat".
+  dir.touch("main.c", 150);
+  const auto again = run(planner_exe(), {"app.mk"}, dir.path());
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(a1_part(again.out), golden("worked_example_fresh.trace"));
+  EXPECT_EQ(dir.read("todo.bat"), "");
+}
+
+TEST(EndToEnd, CrLfMakefileWithSubByteGivesTheSameBytes) {
+  ScratchDir dir;
+  dir.write("lf.mk", kWorked);
+  std::string crlf;
+  for (const char c : kWorked) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  dir.write("crlf.mk", "\r" + crlf + "\x1A" + "junk: x\n\tjunk\n");
+  const auto lf = run(planner_exe(), {"lf.mk"}, dir.path());
+  const auto lf_todo = dir.read("todo.bat");
+  const auto cr = run(planner_exe(), {"crlf.mk"}, dir.path());
+  EXPECT_EQ(cr.status, 0);
+  EXPECT_EQ(cr.out, lf.out);
+  EXPECT_EQ(dir.read("todo.bat"), lf_todo);
+  EXPECT_EQ(lf_todo, "cc main.c\r\nlink main.obj\r\n");  // all three files missing
+}
+
+TEST(EndToEnd, UsageLineNamesTheExecutableByFullPath) {
+  ScratchDir dir;
+  dir.write("todo.bat", "keep");
+  const std::string full = std::filesystem::canonical(planner_exe()).string();
+  const std::string expected = "usage:\r\n\t" + full + " <makefile>\r\n";
+  for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
+    const auto r = run(planner_exe(), args, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+  }
+  // Started through a relative path, it still names itself in full.
+  const auto relative = std::filesystem::relative(full, dir.path()).string();
+  ASSERT_NE(relative.front(), '/');
+  EXPECT_EQ(run(relative, {}, dir.path()).out, expected);
+  EXPECT_EQ(dir.read("todo.bat"), "keep");
+}
+
+TEST(EndToEnd, UnreadableMakefileIsAnErrorAndTouchesNothing) {
+  ScratchDir dir;
+  dir.write("todo.bat", "keep");
+  std::filesystem::create_directory(dir.path() / "sub");
+
+  auto r = run(planner_exe(), {"missing.mk"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "planner: error: cannot read makefile 'missing.mk': No such file or directory\n");
+
+  r = run(planner_exe(), {"sub"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "planner: error: cannot read makefile 'sub': Is a directory\n");
+
+  if (geteuid() != 0) {  // root reads anything
+    dir.write("secret.mk", "a: b\n");
+    chmod((dir.path() / "secret.mk").c_str(), 0);
+    r = run(planner_exe(), {"secret.mk"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "planner: error: cannot read makefile 'secret.mk': Permission denied\n");
+  }
+  EXPECT_EQ(dir.read("todo.bat"), "keep");
+}
+
+// Every refusal prints A0's whole trace, no A1 step, and keeps "todo.bat".
+TEST(EndToEnd, RefusalsLeaveTodoBatAsItWas) {
+  const struct {
+    std::string makefile;
+    std::string error;
+  } cases[] = {
+      {"", "makefile has no rule: no goal name is followed by a colon"},
+      {"just words\n", "makefile has no rule: no goal name is followed by a colon"},
+      {"all:", "first goal 'all' has no dependencies (does its rule header lack a line end?)"},
+      {"all: x", "first goal 'all' has no dependencies (does its rule header lack a line end?)"},
+      {"all: a\na: b\nb: a\n", "dependency cycle: a -> b -> a"},
+      {"all: all\n", "dependency cycle: all -> all"},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    dir.write("m.mk", c.makefile);
+    dir.write("todo.bat", "keep\r\n");
+    const auto r = run(planner_exe(), {"m.mk"}, dir.path());
+    EXPECT_EQ(r.status, 1) << c.makefile;
+    EXPECT_EQ(r.err, "planner: error: " + c.error + "\n");
+    const std::string out = decode(r.out);
+    EXPECT_EQ(out.substr(out.size() - kA0Closing.size()), kA0Closing) << c.makefile;
+    EXPECT_EQ(out.find("A1"), std::string::npos) << c.makefile;
+    EXPECT_EQ(dir.read("todo.bat"), "keep\r\n");
+  }
+}
+
+TEST(EndToEnd, TodoBatThatCannotBeCreated) {
+  ScratchDir dir;
+  dir.write("m.mk", "g: l\n\tbuild\n");
+  std::filesystem::create_directory(dir.path() / "todo.bat");
+  const auto r = run(planner_exe(), {"m.mk"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "planner: error: cannot create 'todo.bat': Is a directory\n");
+  EXPECT_EQ(decode(r.out).find("A1"), std::string::npos);
+}
+
+TEST(EndToEnd, FullStandardOutputIsAnError) {
+  ScratchDir dir;
+  dir.write("m.mk", "g: l\n\tbuild\n");
+  const auto r = run(planner_exe(), {"m.mk"}, dir.path(), "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "planner: error: cannot write standard output: No space left on device\n");
+  const auto usage = run(planner_exe(), {}, dir.path(), "/dev/full");
+  EXPECT_EQ(usage.status, 1);
+}
+
+}  // namespace
+}  // namespace planner
