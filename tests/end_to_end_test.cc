@@ -111,6 +111,17 @@ TEST(EndToEnd, UnreadableMakefileIsAnErrorAndTouchesNothing) {
   EXPECT_EQ(dir.read("todo.bat"), "keep");
 }
 
+// Reading /proc/self/mem from offset 0 fails at once with EIO: the reader's
+// closing line is printed, then the error.
+TEST(EndToEnd, ReadErrorPartWayPrintsTheTraceSoFar) {
+  ScratchDir dir;
+  const auto r = run(planner_exe(), {"/proc/self/mem"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(decode(r.out), kA0Closing);
+  EXPECT_EQ(r.err, "planner: error: cannot read makefile '/proc/self/mem': Input/output error\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "todo.bat"));
+}
+
 // Every refusal prints A0's whole trace, no A1 step, and keeps "todo.bat".
 TEST(EndToEnd, RefusalsLeaveTodoBatAsItWas) {
   const struct {
@@ -146,6 +157,26 @@ TEST(EndToEnd, TodoBatThatCannotBeCreated) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "planner: error: cannot create 'todo.bat': Is a directory\n");
   EXPECT_EQ(decode(r.out).find("A1"), std::string::npos);
+}
+
+TEST(EndToEnd, TodoBatInReadOnlyDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  ScratchDir dir;
+  dir.write("m.mk", "g: l\n\tbuild\n");
+  chmod(dir.path().c_str(), 0555);
+  const auto r = run(planner_exe(), {"m.mk"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "planner: error: cannot create 'todo.bat': Permission denied\n");
+}
+
+TEST(EndToEnd, FailedWriteToTodoBatIsAnError) {
+  ScratchDir dir;
+  dir.write("m.mk", "g: l\n\tbuild\n");
+  std::filesystem::create_symlink("/dev/full", dir.path() / "todo.bat");
+  const auto r = run(planner_exe(), {"m.mk"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "planner: error: cannot write 'todo.bat': No space left on device\n");
+  EXPECT_NE(decode(r.out).find("Aвтомат A1 закончил работу"), std::string::npos);
 }
 
 TEST(EndToEnd, FullStandardOutputIsAnError) {

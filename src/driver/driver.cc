@@ -54,34 +54,11 @@ bool read_makefile(const char* path, Parser& parser, std::string* err) {
   return err->empty();
 }
 
-}  // namespace
-
-int run_program(int argc, char** argv) {
-  os::use_binary_stdio();
-  std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself
-  FileSink stdout_sink(stdout);
-  Output trace(stdout_sink);
+// The planning phase: "todo.bat" is opened only now, after the makefile was
+// read and closed, and only for a graph that the walk can take.
+int plan(DependencyGraph& a1, Output& trace) {
   std::string err;
-
-  if (argc != 2) {
-    trace.put(kUsageHead);
-    trace.put_text(os::executable_path(argc > 0 ? argv[0] : "planner"));
-    trace.put(kUsageTail);
-    return flush_stdout(trace, stdout_sink, &err) ? 0 : fail_stdout(err);
-  }
-
-  const std::string makefile = argv[1];
-  const auto parser = std::make_unique<Parser>(trace);
-  const bool read = read_makefile(makefile.c_str(), *parser, &err);
-  // The trace so far goes out before any message about it.
-  std::string write_err;
-  const bool printed = flush_stdout(trace, stdout_sink, &write_err);
-  if (!read) return fail("cannot read makefile '" + makefile + "': " + err);
-  if (!printed) return fail_stdout(write_err);
-
-  DependencyGraph& a1 = parser->a1;
   if (!a1.plannable(&err)) return fail(err);
-
   FileSink todo_sink;
   if (!todo_sink.create(kTodoFile, &err)) {
     return fail(std::string("cannot create '") + kTodoFile + "': " + err);
@@ -90,13 +67,46 @@ int run_program(int argc, char** argv) {
   a1.out = &todo;
   a1.e1 = true;
   a1.run();
-
-  const bool written = todo.flush() && todo_sink.close(&err);
-  if (!written) {
+  trace.flush();  // the trace goes out before any message about the run
+  if (!todo.flush() || !todo_sink.close(&err)) {
     return fail(std::string("cannot write '") + kTodoFile +
                 "': " + (todo.ok() ? err : todo.error()));
   }
-  return flush_stdout(trace, stdout_sink, &err) ? 0 : fail_stdout(err);
+  return 0;
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv) {
+  os::use_binary_stdio();
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself
+  FileSink stdout_sink(stdout);
+  Output trace(stdout_sink);
+  int status = 0;
+
+  if (argc != 2) {
+    trace.put(kUsageHead);
+    trace.put_text(os::executable_path(argc > 0 ? argv[0] : "planner"));
+    trace.put(kUsageTail);
+  } else {
+    const std::string makefile = argv[1];
+    const auto parser = std::make_unique<Parser>(trace);
+    std::string err;
+    const bool read = read_makefile(makefile.c_str(), *parser, &err);
+    // The trace so far goes out before any message about it; when it was
+    // lost, planning on would only hide that.
+    const bool printed = trace.flush();
+    if (!read) {
+      status = fail("cannot read makefile '" + makefile + "': " + err);
+    } else if (printed) {
+      status = plan(parser->a1, trace);
+    }
+  }
+  // Whatever happened, the trace goes out whole, and a lost byte of it is an
+  // error of its own.
+  std::string err;
+  if (!flush_stdout(trace, stdout_sink, &err) && status == 0) status = fail_stdout(err);
+  return status;
 }
 
 }  // namespace planner
