@@ -52,11 +52,36 @@ TEST(Parser, EmptyInputPrintsOnlyTheClosingLine) {
 }
 
 TEST(Parser, RulesCommandsAndBlankLines) {
-  EXPECT_EQ(graph_of("all: a.o b.o\n\tlink a.o b.o\n\na.o: a.c\n\tcc -c a.c\n"),
+  StringSink sink;
+  Output trace(sink);
+  Parser parser(trace);
+  parser.run("all: a.o b.o\n\tlink a.o b.o\n\na.o: a.c\n\tcc -c a.c\n");
+  EXPECT_EQ(describe(parser.a1),
             "all: a.o b.o\n\tlink a.o b.o\na.o: a.c\n\tcc -c a.c\nb.o:\na.c:\n");
+  EXPECT_EQ(parser.state, Parser::DETERMINE);
+  EXPECT_EQ(parser.buffers.copy_goal(), "a.o");
   // Blank lines anywhere, spaces around the colon and between names.
   EXPECT_EQ(graph_of("\n\nall :  a.o   b.o\n\n\n\tone\n\ttwo\n\nall: c\n\tthree\n"),
             "all: a.o b.o c\n\tone\n\ttwo\n\tthree\na.o:\nb.o:\nc:\n");
+}
+
+// Exactly 65 byte values are name characters, whatever the signedness of
+// char; every byte belongs to at most one class.
+TEST(Parser, CharacterClassesCoverExactlyTheirBytes) {
+  const std::string names = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.-+";
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    // In LINE only x1 (and x3, trace only) are evaluated; in COMMAND x1, x2,
+    // x3 and x4.
+    const std::string line = read(std::string(1, c)).trace;
+    EXPECT_EQ(line.rfind(std::string(a0::kX1.view()), 0) == 0, names.find(c) != std::string::npos)
+        << b;
+    const std::string command = read(std::string("a:b\n\t") + c).trace;
+    const auto last = command.substr(read("a:b\n\t").trace.size() - a0::kClosing.view().size());
+    const bool kept = names.find(c) != std::string::npos || c == ':' || c == ' ';
+    const bool line_end = c == '\n' || c == '\r';
+    EXPECT_EQ(last.rfind(std::string(a0::kStateCommand.view()), 0) == 0, !kept && !line_end) << b;
+  }
 }
 
 TEST(Parser, OneStateLinePerCharacterAndAtMostOneConditionLine) {
