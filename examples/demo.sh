@@ -1,22 +1,33 @@
 #!/usr/bin/env bash
-# Builds the planner, sets up a scratch project whose files have chosen
-# modification times, plans it, and shows the decoded trace and "todo.bat".
+# Builds the planner, sets up a scratch copy of one example with its files at
+# the times its `files` list gives, plans it there, and shows the decoded
+# trace and the resulting "todo.bat".
+#   examples/demo.sh [c-program|diamond|stale|fresh]   (default: c-program)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+example=${1:-c-program}
+source_dir="$root/examples/$example"
+[ -f "$source_dir/files" ] || { echo "demo: no example named '$example'" >&2; exit 2; }
+
 cmake --preset default >/dev/null
 cmake --build --preset default --target planner >/dev/null
 planner="$root/build/default/planner"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cp "$root/examples/app.mk" "$scratch/"
+cp "$source_dir"/*.mk "$scratch/"
+makefile=$(cd "$scratch" && ls *.mk)
 cd "$scratch"
-# Everything was built at 10:00; then util.h was edited at 11:00.
-for f in app main.obj util.obj main.c util.c; do touch -d '2026-01-01 10:00' "$f"; done
-touch -d '2026-01-01 09:00' main.c util.c
-touch -d '2026-01-01 11:00' util.h
+while read -r name day clock; do
+  case "$name" in ''|'#'*) continue ;; esac
+  : >"$name"
+  touch -d "$day $clock" "$name"
+done <"$source_dir/files"
 
-echo "== trace (CP866 decoded, CR LF shown as line ends) =="
-"$planner" app.mk | iconv -f CP866 -t UTF-8 | tr -d '\r'
-echo "== todo.bat =="
-tr -d '\r' < todo.bat
+echo "== $example: planner $makefile =="
+echo "== trace, decoded: iconv -f CP866 -t UTF-8 | tr -d '\\r' =="
+status=0
+"$planner" "$makefile" >trace.out || status=$?
+iconv -f CP866 -t UTF-8 <trace.out | tr -d '\r'
+echo "== exit status $status; todo.bat =="
+if [ -f todo.bat ]; then tr -d '\r' <todo.bat; else echo "(not written)"; fi
