@@ -97,7 +97,16 @@ TEST_F(GraphTest, LongChainNeedsNoDeepRecursion) {
   std::string err;
   EXPECT_TRUE(g.plannable(&err)) << err;
   g.add_dependency(std::to_string(kLength), "0");
-  EXPECT_EQ(refusal().substr(0, 28), "dependency cycle: 0 -> 1 -> ");
+  EXPECT_EQ(refusal(),
+            "dependency cycle: 0 -> 1 -> 2 -> 3 -> 4 -> 5 -> 6 -> 7 -> ... (99986 more) -> "
+            "99994 -> 99995 -> 99996 -> 99997 -> 99998 -> 99999 -> 100000 -> 0");
+}
+
+TEST_F(GraphTest, LongNamesAreShortenedInMessages) {
+  const std::string goal(100000, 'g');
+  g.add_vertex(goal);
+  EXPECT_EQ(refusal(), "first goal '" + goal.substr(0, 80) +
+                           "...' has no dependencies (does its rule header lack a line end?)");
 }
 
 }  // namespace

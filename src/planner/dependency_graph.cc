@@ -86,6 +86,28 @@ std::vector<VertexIndex> reachable_cycle(const std::vector<Vertex>& graph) {
   return {};
 }
 
+// A name as a message shows it: a goal can be a whole file long, and an error
+// stays one readable line.
+std::string shown(const std::string& name) {
+  constexpr std::size_t kLongest = 80;
+  return name.size() <= kLongest ? name : name.substr(0, kLongest) + "...";
+}
+
+// "a -> b -> a"; a cycle of many names keeps its two ends.
+std::string shown_cycle(const std::vector<Vertex>& graph, const std::vector<VertexIndex>& cycle) {
+  constexpr std::size_t kEnds = 8;
+  std::string text;
+  for (std::size_t i = 0; i < cycle.size(); ++i) {
+    if (i == kEnds && cycle.size() > 2 * kEnds + 1) {
+      text += " -> ... (" + std::to_string(cycle.size() - 2 * kEnds) + " more)";
+      i = cycle.size() - kEnds;
+    }
+    if (i > 0) text += " -> ";
+    text += shown(graph[cycle[i]].name);
+  }
+  return text;
+}
+
 }  // namespace
 
 bool DependencyGraph::plannable(std::string* err) const {
@@ -94,17 +116,13 @@ bool DependencyGraph::plannable(std::string* err) const {
     return false;
   }
   if (graph[0].children.empty()) {
-    *err = "first goal '" + graph[0].name +
+    *err = "first goal '" + shown(graph[0].name) +
            "' has no dependencies (does its rule header lack a line end?)";
     return false;
   }
   const auto cycle = reachable_cycle(graph);
   if (!cycle.empty()) {
-    *err = "dependency cycle: ";
-    for (std::size_t i = 0; i < cycle.size(); ++i) {
-      if (i > 0) *err += " -> ";
-      *err += graph[cycle[i]].name;
-    }
+    *err = "dependency cycle: " + shown_cycle(graph, cycle);
     return false;
   }
   return true;
