@@ -1,11 +1,10 @@
 // Every directory under tests/cases/ is one run of the real executable. Its
 // "case" file gives the arguments ("args"), files to bring from the source
-// tree ("copy") and file times to set ("time NAME SECONDS", creating an empty
-// file when there is none), and the exit status ("status", 0 if absent); in/
-// holds files to start with. "stdout" (decoded, with @EXE@ for the
-// executable's full path), "stderr" and "todo.bat" are what the run must
-// leave; without "todo.bat" none may exist afterwards. The Windows build runs
-// the same cases under wine (tests/windows/compare_with_wine.sh).
+// tree ("copy"), directories to make ("dir") and file times to set ("time NAME SECONDS", creating
+// an empty file when there is none), and the exit status ("status", 0 if absent); in/ holds files
+// to start with. "stdout" (decoded, with @EXE@ for the executable's full path), "stderr" and
+// "todo.bat" are what the run must leave; without "todo.bat" no such file may exist afterwards. The
+// Windows build runs the same cases under wine (tests/windows/compare_with_wine.sh).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +55,10 @@ CaseRun set_up(const fs::path& dir, const ScratchDir& work) {
       words >> from;
       work.write(fs::path(from).filename().string(),
                  read_file(fs::path(PLANNER_SOURCE_DIR) / from));
+    } else if (word == "dir") {
+      std::string name;
+      words >> name;
+      fs::create_directory(work.path() / name);
     } else if (word == "time") {
       std::string name;
       std::int64_t when = -1;
@@ -92,7 +95,7 @@ TEST_P(Cases, RunGivesTheExpectedBytes) {
   if (fs::exists(dir / "todo.bat")) {
     EXPECT_EQ(work.read("todo.bat"), read_file(dir / "todo.bat"));
   } else {
-    EXPECT_FALSE(fs::exists(work.path() / "todo.bat"));
+    EXPECT_FALSE(fs::is_regular_file(work.path() / "todo.bat"));
   }
 }
 

@@ -9,6 +9,18 @@ namespace planner {
 
 std::string errno_reason() { return std::strerror(errno); }
 
+namespace {
+
+// Windows C libraries refuse to open a directory with "Permission denied";
+// the reason given is the one every build gives.
+std::string open_failure(const char* path) {
+  const int error = errno;
+  if (error == EACCES && os::is_directory(path)) return std::strerror(EISDIR);
+  return std::strerror(error);
+}
+
+}  // namespace
+
 InputFile::~InputFile() { close(); }
 
 bool InputFile::open(const char* path, std::string* err) {
@@ -16,7 +28,7 @@ bool InputFile::open(const char* path, std::string* err) {
   errno = 0;
   file_ = std::fopen(path, "rb");
   if (file_ == nullptr) {
-    *err = errno_reason();
+    *err = open_failure(path);
     return false;
   }
   if (os::is_directory(file_)) {
@@ -47,7 +59,7 @@ bool FileSink::create(const char* path, std::string* err) {
   errno = 0;
   file_ = std::fopen(path, "wb");
   if (file_ == nullptr) {
-    *err = errno_reason();
+    *err = open_failure(path);
     return false;
   }
   owned_ = true;

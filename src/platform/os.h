@@ -23,5 +23,7 @@ void use_binary_stdio();
 // True when the open stream is a directory, which some C libraries open
 // without complaint.
 bool is_directory(std::FILE* file);
+// True when `path` names a directory.
+bool is_directory(const char* path);
 
 }  // namespace planner::os

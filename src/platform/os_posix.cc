@@ -32,4 +32,9 @@ bool is_directory(std::FILE* file) {
   return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool is_directory(const char* path) {
+  struct stat st {};
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace planner::os

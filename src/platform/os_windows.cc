@@ -50,4 +50,9 @@ bool is_directory(std::FILE* file) {
   return _fstat64(_fileno(file), &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
 }
 
+bool is_directory(const char* path) {
+  struct _stat64 st {};
+  return _stat64(path, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+}
+
 }  // namespace planner::os

@@ -48,6 +48,7 @@ setup_case() {
       '' | '#'*) ;;
       args) read -ra args <<<"$rest" ;;
       copy) cp "$root/$rest" "$out/work/" ;;
+      dir) mkdir "$out/work/$rest" ;;
       time)
         read -r name when <<<"$rest"
         touch -d "@$when" "$out/work/$name"
@@ -92,7 +93,7 @@ for case_dir in "$root"/tests/cases/*/; do
   same "$l/stdout.windows" "$w/stdout" || diffs+=(stdout)
   same "$l/stderr" "$w/stderr" || diffs+=(stderr)
   same "$l/status" "$w/status" || diffs+=("status $(<"$l/status")/$(<"$w/status")")
-  if [ -e "$l/work/todo.bat" ] || [ -e "$w/work/todo.bat" ]; then
+  if [ -f "$l/work/todo.bat" ] || [ -f "$w/work/todo.bat" ]; then
     same "$l/work/todo.bat" "$w/work/todo.bat" || diffs+=(todo.bat)
     todo="todo.bat $(wc -c <"$w/work/todo.bat" 2>/dev/null || echo none) B"
   else
