@@ -27,6 +27,7 @@ cleanup() {
   rm -rf "$scratch" "$WINEPREFIX"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT # so that a timeout still stops the server
 
 # One server stays up for all runs; the first start builds the prefix, which
 # takes a while.
