@@ -19,6 +19,7 @@ wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 
 export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" # no .NET or browser engine to set up
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/planner-wine-XXXXXX")
 export WINEPREFIX
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/planner-cases-XXXXXX")
