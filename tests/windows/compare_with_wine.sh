@@ -38,6 +38,17 @@ timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
 echo "wine: prefix ready in $((SECONDS - start)) s"
 windows_path=$("$wine" winepath -w "$windows" | tr -d '\r')
 
+# The example's makefiles, and its files at the times its list gives, read as
+# UTC as the Linux end-to-end test reads them.
+lay_out_example() {
+  local example=$1 work=$2 name day clock
+  cp "$example"/*.mk "$work/"
+  while read -r name day clock; do
+    case $name in '' | '#'*) continue ;; esac
+    touch -d "$day $clock UTC" "$work/$name"
+  done <"$example/files"
+}
+
 # Lays out case directory $1 in $2/work: in/ copied, then each line of the
 # case file applied in order.
 setup_case() {
@@ -49,7 +60,7 @@ setup_case() {
     case $word in
       '' | '#'*) ;;
       args) read -ra args <<<"$rest" ;;
-      copy) cp "$root/$rest" "$out/work/" ;;
+      example) lay_out_example "$root/examples/$rest" "$out/work" ;;
       dir) mkdir "$out/work/$rest" ;;
       time)
         read -r name when <<<"$rest"

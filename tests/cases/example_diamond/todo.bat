@@ -1,0 +1,5 @@
+cc s.c
+build y
+cc s.c
+build x
+link g

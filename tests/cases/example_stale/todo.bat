@@ -1,0 +1,2 @@
+cc main.c
+link main.obj
