@@ -15,14 +15,9 @@ planner="$root/build/default/planner"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cp "$source_dir"/*.mk "$scratch/"
-makefile=$(cd "$scratch" && ls *.mk)
+"$root/examples/lay_out.sh" "$source_dir" "$scratch"
 cd "$scratch"
-while read -r name day clock; do
-  case "$name" in ''|'#'*) continue ;; esac
-  : >"$name"
-  touch -d "$day $clock" "$name"
-done <"$source_dir/files"
+makefile=$(ls *.mk)
 
 echo "== $example: planner $makefile =="
 echo "== trace, decoded: iconv -f CP866 -t UTF-8 | tr -d '\\r' =="

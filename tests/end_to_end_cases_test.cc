@@ -1,16 +1,9 @@
-// Every directory under tests/cases/ is one run of the real executable. Its
-// "case" file gives the arguments ("args"), a bundled example to lay out
-// ("example NAME": its makefile, and its files at the times its list gives,
-// read as UTC), directories to make ("dir") and file times to set ("time NAME SECONDS", creating
-// an empty file when there is none), and the exit status ("status", 0 if absent); in/ holds files
-// to start with. "stdout" (decoded, with @EXE@ for the executable's full path), "stderr" and
-// "todo.bat" are what the run must leave; without "todo.bat" no such file may exist afterwards. The
-// Windows build runs the same cases under wine (tests/windows/compare_with_wine.sh).
+// Every directory under tests/cases/ is one run of the real executable;
+// tests/cases/lay_out.sh describes a case and sets it up. The Windows build
+// runs the same cases under wine (tests/windows/compare_with_wine.sh).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -36,70 +29,21 @@ std::vector<std::string> case_names() {
   return names;
 }
 
-// "2026-01-01 10:00" as seconds since the epoch, read as UTC.
-std::int64_t utc_seconds(const std::string& date_text, const std::string& clock_text) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-  EXPECT_EQ(std::sscanf(date_text.c_str(), "%d-%d-%d", &y, &mo, &d), 3) << date_text;
-  EXPECT_EQ(std::sscanf(clock_text.c_str(), "%d:%d", &h, &mi), 2) << clock_text;
-  using namespace std::chrono;
-  const sys_days date = year{y} / month{static_cast<unsigned>(mo)} / day{static_cast<unsigned>(d)};
-  return duration_cast<seconds>(date.time_since_epoch() + hours{h} + minutes{mi}).count();
-}
-
-// The example's makefiles, and a file for each line "NAME DAY CLOCK" of its
-// files list, as examples/demo.sh sets them up.
-void lay_out_example(const fs::path& example, const ScratchDir& work) {
-  for (const auto& entry : fs::directory_iterator(example)) {
-    if (entry.path().extension() == ".mk")
-      work.write(entry.path().filename().string(), read_file(entry.path()));
-  }
-  std::istringstream lines(read_file(example / "files"));
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream words(line);
-    std::string name, day, clock;
-    if (!(words >> name) || name.front() == '#') continue;
-    words >> day >> clock;
-    work.touch(name, utc_seconds(day, clock));
-  }
-}
-
 struct CaseRun {
-  std::vector<std::string> args;
-  int status = 0;
+  int status = 0;                 // the exit status expected
+  std::vector<std::string> args;  // the command line
 };
 
-// Lays out the case in `work`: in/ first, then the case file's lines in order.
 CaseRun set_up(const fs::path& dir, const ScratchDir& work) {
-  if (fs::is_directory(dir / "in")) fs::copy(dir / "in", work.path());
+  const auto r =
+      test::run("/bin/bash", {(kCases / "lay_out.sh").string(), dir.string(), work.path().string()},
+                work.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
   CaseRun setup;
-  std::istringstream lines(read_file(dir / "case"));
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream words(line);
-    std::string word;
-    if (!(words >> word) || word.front() == '#') continue;
-    if (word == "args") {
-      for (std::string arg; words >> arg;) setup.args.push_back(arg);
-    } else if (word == "example") {
-      std::string name;
-      words >> name;
-      lay_out_example(fs::path(PLANNER_SOURCE_DIR) / "examples" / name, work);
-    } else if (word == "dir") {
-      std::string name;
-      words >> name;
-      fs::create_directory(work.path() / name);
-    } else if (word == "time") {
-      std::string name;
-      std::int64_t when = -1;
-      words >> name >> when;
-      work.write(name, work.read(name), when);
-    } else if (word == "status") {
-      words >> setup.status;
-    } else {
-      ADD_FAILURE() << "unknown line in " << (dir / "case") << ": " << line;
-    }
-  }
+  lines >> setup.status;
+  lines.ignore();
+  for (std::string arg; std::getline(lines, arg);) setup.args.push_back(arg);
   return setup;
 }
 

@@ -38,38 +38,12 @@ timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
 echo "wine: prefix ready in $((SECONDS - start)) s"
 windows_path=$("$wine" winepath -w "$windows" | tr -d '\r')
 
-# The example's makefiles, and its files at the times its list gives, read as
-# UTC as the Linux end-to-end test reads them.
-lay_out_example() {
-  local example=$1 work=$2 name day clock
-  cp "$example"/*.mk "$work/"
-  while read -r name day clock; do
-    case $name in '' | '#'*) continue ;; esac
-    touch -d "$day $clock UTC" "$work/$name"
-  done <"$example/files"
-}
-
-# Lays out case directory $1 in $2/work: in/ copied, then each line of the
-# case file applied in order.
+# Lays out case directory $1 in $2/work and reads its arguments into args.
 setup_case() {
-  local case_dir=$1 out=$2 word rest name when
-  mkdir -p "$out/work"
-  if [ -d "$case_dir/in" ]; then cp -a "$case_dir/in/." "$out/work/"; fi
-  args=()
-  while read -r word rest; do
-    case $word in
-      '' | '#'*) ;;
-      args) read -ra args <<<"$rest" ;;
-      example) lay_out_example "$root/examples/$rest" "$out/work" ;;
-      dir) mkdir "$out/work/$rest" ;;
-      time)
-        read -r name when <<<"$rest"
-        touch -d "@$when" "$out/work/$name"
-        ;;
-      status) ;;
-      *) echo "wine: $case_dir/case: unknown line '$word'" >&2 && exit 2 ;;
-    esac
-  done <"$case_dir/case"
+  local how
+  how=$("$root/tests/cases/lay_out.sh" "$1" "$2/work")
+  mapfile -t args <<<"$how"
+  args=("${args[@]:1}") # the first line is the expected status
 }
 
 # Runs $2... in $1/work, keeping its output, error, status and "todo.bat".
