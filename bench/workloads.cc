@@ -1,0 +1,81 @@
+#include "workloads.h"
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace bench {
+
+namespace {
+
+std::string numbered(const char* prefix, std::size_t i) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%06zu", prefix, i);
+  return text;
+}
+
+std::string mid(std::size_t k) { return numbered("m", k); }
+
+void touch(const std::filesystem::path& path, long seconds) {
+  write_file(path, "");
+  utimbuf times{seconds, seconds};
+  if (utime(path.c_str(), &times) != 0) throw std::runtime_error("utime " + path.string());
+}
+
+}  // namespace
+
+void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string reading_makefile(std::size_t rules) {
+  std::string text;
+  text.reserve(rules * 60);
+  for (std::size_t i = 0; i < rules; ++i) {
+    // A shared header makes a quarter of the lookups hit a known name.
+    const std::string goal = numbered("o", i);
+    const std::string source = numbered("c", i);
+    text += goal + ": " + source + " " + numbered("h", i) + " " + numbered("i", i % 1000) + "\n";
+    text += "\tcc -c " + source + " -o " + goal + "\n";
+  }
+  return text;
+}
+
+std::string planning_makefile(PlanShape shape) {
+  const std::size_t mids = 8 * shape.per_block;
+  std::string text = "all:";
+  for (std::size_t j = 0; j < shape.blocks; ++j) text += " " + numbered("b", j);
+  text += "\n\tlink all\n";
+  for (std::size_t j = 0; j < shape.blocks; ++j) {
+    text += numbered("b", j) + ":";
+    const std::size_t first = (j % 8) * shape.per_block;
+    for (std::size_t t = 0; t < shape.per_block; ++t) text += " " + mid(first + t);
+    text += "\n\tlink " + numbered("b", j) + "\n";
+  }
+  for (std::size_t k = 0; k < mids; ++k) {
+    text += mid(k) + ": " + mid(k) + ".c " + mid(k) + ".h common.h\n";
+    text += "\tcc -c " + mid(k) + ".c\n";
+  }
+  return text;
+}
+
+void lay_out_planning_files(const std::filesystem::path& dir, PlanShape shape) {
+  constexpr long kBase = 1'600'000'000;
+  const std::size_t mids = 8 * shape.per_block;
+  touch(dir / "all", kBase + 300);
+  for (std::size_t j = 0; j < shape.blocks; ++j) touch(dir / numbered("b", j), kBase + 200);
+  touch(dir / "common.h", kBase);
+  for (std::size_t k = 0; k < mids; ++k) {
+    const bool stale = k < shape.per_block;
+    touch(dir / mid(k), kBase + 100);
+    touch(dir / (mid(k) + ".c"), stale ? kBase + 150 : kBase + 50);
+    touch(dir / (mid(k) + ".h"), kBase + 50);
+  }
+}
+
+}  // namespace bench
