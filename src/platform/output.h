@@ -64,6 +64,20 @@ class Output {
     put(message.view());
   }
 
+  // The first `size` bytes at `bytes`, which must stay readable for kSpan
+  // bytes. Copying the whole fixed span lets the compiler use a few wide moves
+  // instead of a call sized at run time; the bytes past `size` are
+  // overwritten by what comes next or never sent.
+  template <std::size_t kSpan>
+  void put_spanned(const char* bytes, std::size_t size) {
+    if (static_cast<std::size_t>(end_ - pos_) >= kSpan) {
+      std::memcpy(pos_, bytes, kSpan);
+      pos_ += size;
+    } else {
+      put(std::string_view(bytes, size));
+    }
+  }
+
   // One character of text: a line feed leaves as CR LF, any other byte as it
   // is.
   void put_text(char c) {

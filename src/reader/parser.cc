@@ -5,6 +5,7 @@
 #include "reader/parser.h"
 
 #include <array>
+#include <stdexcept>
 
 #include "reader/a0_messages.h"
 
@@ -36,11 +37,69 @@ Kind kind_of(char c) { return kKinds[static_cast<unsigned char>(c)]; }
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
 void Parser::feed(std::string_view chars) {
+  static const a0::StepTable table = build_step_table();
+  constexpr std::size_t kSpan = a0::StepTable::kSpan;
+  for (const char c : chars) {
+    ch = c;
+    if (static_cast<std::uint32_t>(state) >= a0::StepTable::kStates) {
+      // A state set from outside that A0 does not have: the plain path
+      // copes with it as it always did.
+      step();
+      trace_state();
+      continue;
+    }
+    const a0::Step& s = table.steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
+    switch (s.action) {
+      case a0::Action::kNone: break;
+      case a0::Action::kZ1: z1(); break;
+      case a0::Action::kZ2: z2(); break;
+      case a0::Action::kZ3: z3(); break;
+      case a0::Action::kZ4: z4(); break;
+      case a0::Action::kZ5: z5(); break;
+      case a0::Action::kZ6: z6(); break;
+    }
+    state = s.next;
+    trace_.put_spanned<kSpan>(table.bytes.data() + s.offset, s.size);
+  }
+}
+
+void Parser::feed_plain(std::string_view chars) {
   for (const char c : chars) {
     ch = c;
     step();
     trace_state();
   }
+}
+
+// Runs one plain step for every state and byte on a scratch parser, whose
+// graph already has a goal for the actions to work on, and keeps what each
+// printed and did.
+a0::StepTable Parser::build_step_table() {
+  a0::StepTable table;
+  StringSink sink;
+  Output out(sink);
+  Parser scratch(out);
+  scratch.a1.add_vertex("g");
+  for (std::size_t s = 0; s < a0::StepTable::kStates; ++s) {
+    for (std::size_t b = 0; b < 256; ++b) {
+      scratch.state = static_cast<std::int32_t>(s);
+      scratch.ch = static_cast<char>(b);
+      scratch.performed_ = a0::Action::kNone;
+      scratch.step();
+      scratch.trace_state();
+      out.flush();
+      if (sink.data.size() > a0::StepTable::kSpan) throw std::logic_error("A0 step too long");
+      a0::Step& step = table.steps[s][b];
+      step.offset = static_cast<std::uint32_t>(table.bytes.size());
+      step.size = static_cast<std::uint8_t>(sink.data.size());
+      step.next = static_cast<std::uint8_t>(scratch.state);
+      step.action = scratch.performed_;
+      table.bytes.insert(table.bytes.end(), sink.data.begin(), sink.data.end());
+      sink.data.clear();
+    }
+  }
+  table.bytes.resize(table.bytes.size() + a0::StepTable::kSpan);
+  return table;
 }
 
 void Parser::finish() { trace_.put(a0::kClosing); }
@@ -134,21 +193,35 @@ bool Parser::x3() { return report(kind_of(ch) == Kind::kSpace, a0::kX3.view()); 
 bool Parser::x4() { return report(kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
 bool Parser::x5() { return report(kind_of(ch) == Kind::kTab, a0::kX5.view()); }
 
-void Parser::z1() { buffers.append_goal(ch); }
-void Parser::z2() { buffers.append_item(ch); }
-void Parser::z3() { goal_ = a1.add_vertex(buffers.copy_goal()); }
+void Parser::z1() {
+  performed_ = a0::Action::kZ1;
+  buffers.append_goal(ch);
+}
+
+void Parser::z2() {
+  performed_ = a0::Action::kZ2;
+  buffers.append_item(ch);
+}
+
+void Parser::z3() {
+  performed_ = a0::Action::kZ3;
+  goal_ = a1.add_vertex(buffers.copy_goal());
+}
 
 void Parser::z4() {
+  performed_ = a0::Action::kZ4;
   a1.add_dependency(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
+  performed_ = a0::Action::kZ5;
   a1.add_command(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z6() {
+  performed_ = a0::Action::kZ6;
   buffers.reset_goal();
   buffers.reset_item();
   buffers.append_goal(ch);

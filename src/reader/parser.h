@@ -8,6 +8,7 @@
 #include "planner/dependency_graph.h"
 #include "platform/output.h"
 #include "reader/buffer.h"
+#include "reader/step_table.h"
 
 namespace planner {
 
@@ -21,6 +22,9 @@ class Parser {
   // Steps A0 once per character. The characters are those the text-mode read
   // delivers (see deliver_text); feed may be called once per block.
   void feed(std::string_view chars);
+  // The same as feed, evaluating one condition after the other as the state
+  // table reads; feed takes its steps from a table built this way.
+  void feed_plain(std::string_view chars);
   // The end of input: prints the closing line. A token still being collected
   // is not delivered.
   void finish();
@@ -38,6 +42,7 @@ class Parser {
  private:
   void step();
   void trace_state();
+  static a0::StepTable build_step_table();
   bool report(bool value, std::string_view message);
 
   bool x1();
@@ -57,6 +62,8 @@ class Parser {
   // the goal, and every z4 and z5 comes after its z3, so dependencies and
   // commands need no second lookup of a name that may be very long.
   VertexIndex goal_ = 0;
+  // The action the last plain step took, as the table records it.
+  a0::Action performed_ = a0::Action::kNone;
 };
 
 }  // namespace planner
