@@ -13,18 +13,24 @@ DependencyGraph::DependencyGraph(Output& trace)
       }) {}
 
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) const {
-  const auto it = index_.find(name);
-  if (it == index_.end()) return std::nullopt;
-  return it->second;
+  return find_vertex(name, NameIndex::hash(name));
+}
+
+std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name,
+                                                        std::uint32_t hash) const {
+  return index_.find(name, hash,
+                     [this](VertexIndex i) -> std::string_view { return graph[i].name; });
 }
 
 VertexIndex DependencyGraph::add_vertex(std::string_view name) {
-  if (const auto found = find_vertex(name)) return *found;
-  if (graph.size() > std::numeric_limits<VertexIndex>::max())
+  const std::uint32_t hash = NameIndex::hash(name);
+  if (const auto found = find_vertex(name, hash)) return *found;
+  // The last index stays free: the name index marks empty slots with it.
+  if (graph.size() >= std::numeric_limits<VertexIndex>::max())
     throw std::length_error("too many vertices");
   const auto index = static_cast<VertexIndex>(graph.size());
   graph.emplace_back(name);
-  index_.emplace(name, index);
+  index_.insert(hash, index);
   return index;
 }
 
@@ -52,7 +58,7 @@ namespace {
 // Finds a dependency cycle reachable from vertex 0 and returns its names,
 // first and last the same; empty when there is none. Iterative, so that a
 // chain as long as the graph cannot exhaust the native stack.
-std::vector<VertexIndex> reachable_cycle(const std::vector<Vertex>& graph) {
+std::vector<VertexIndex> reachable_cycle(const VertexList& graph) {
   enum Color : unsigned char { kUnseen, kOnPath, kDone };
   std::vector<Color> color(graph.size(), kUnseen);
   struct Frame {
@@ -94,7 +100,7 @@ std::string shown(const std::string& name) {
 }
 
 // "a -> b -> a"; a cycle of many names keeps its two ends.
-std::string shown_cycle(const std::vector<Vertex>& graph, const std::vector<VertexIndex>& cycle) {
+std::string shown_cycle(const VertexList& graph, const std::vector<VertexIndex>& cycle) {
   constexpr std::size_t kEnds = 8;
   std::string text;
   for (std::size_t i = 0; i < cycle.size(); ++i) {

@@ -7,10 +7,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "planner/name_index.h"
 #include "planner/vertex.h"
+#include "planner/vertex_list.h"
 #include "platform/output.h"
 
 namespace planner {
@@ -56,7 +57,7 @@ class DependencyGraph {
   // memory.
   void set_modification_time(ModificationTimeFn fn) { modification_time_ = std::move(fn); }
 
-  const std::vector<Vertex>& vertices() const { return graph; }
+  const VertexList& vertices() const { return graph; }
 
   // --- Fields of A1. ---
   std::int32_t state = START;  // current state of A1
@@ -67,13 +68,10 @@ class DependencyGraph {
 
  private:
   // The graph proper, in order of registration; vertex 0 is the first goal.
-  std::vector<Vertex> graph;
+  VertexList graph;
   // Index of every name in `graph`, so that lookups stay constant-time.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  std::unordered_map<std::string, VertexIndex, NameHash, std::equal_to<>> index_;
+  NameIndex index_;
+  std::optional<VertexIndex> find_vertex(std::string_view name, std::uint32_t hash) const;
   Output& trace_;
   ModificationTimeFn modification_time_;
 
