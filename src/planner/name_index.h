@@ -1,5 +1,5 @@
 // The index from names to vertices: open addressing with linear probing over
-// a power-of-two table kept at most half full. A slot holds the name's hash
+// a power-of-two table kept at most three quarters full. A slot holds the name's hash
 // beside the vertex, so a probe seldom has to read a name, and growing never
 // does; the names stay in the vertices and are compared there, whole.
 #pragma once
@@ -38,7 +38,7 @@ class NameIndex {
 
   // Records `vertex` under `hash`; its name must not be in the index yet.
   void insert(std::uint32_t hash, VertexIndex vertex) {
-    if (2 * (used_ + 1) > slots_.size()) grow();
+    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
     place({hash, vertex});
     ++used_;
   }

@@ -27,7 +27,7 @@ struct StepTable {
   static constexpr std::size_t kStates = 7;
   // No step prints more; building the table checks it. Copying this much
   // every time is cheaper than a copy of the exact size.
-  static constexpr std::size_t kSpan = 128;
+  static constexpr std::size_t kSpan = 96;
 
   std::array<std::array<Step, 256>, kStates> steps{};
   // Every step's bytes one after the other, then kSpan bytes of padding, so
