@@ -23,6 +23,7 @@ namespace {
 struct Options {
   bool quick = false;
   std::string planner = PLANNER_EXE;
+  std::string keep_in;  // a directory to lay the workloads out in and keep, for profiling
 };
 
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -131,10 +132,12 @@ Options parse(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--quick") {
       options.quick = true;
+    } else if (arg == "--keep" && i + 1 < argc) {
+      options.keep_in = argv[++i];
     } else if (arg == "--planner" && i + 1 < argc) {
       options.planner = fs::absolute(argv[++i]).string();
     } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--planner PATH]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--quick] [--planner PATH] [--keep DIR]\n", argv[0]);
       std::exit(2);
     }
   }
@@ -147,7 +150,10 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--measure-child") return bench::measure_main(argc, argv);
   const Options options = parse(argc, argv);
   std::string pattern = (fs::temp_directory_path() / "planner_bench.XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
+  if (!options.keep_in.empty()) {
+    fs::create_directories(options.keep_in);
+    pattern = options.keep_in;
+  } else if (mkdtemp(pattern.data()) == nullptr) {
     std::perror("mkdtemp");
     return 1;
   }
@@ -170,6 +176,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "planner_bench: %s\n", e.what());
     status = 1;
   }
-  fs::remove_all(root);
+  if (options.keep_in.empty()) fs::remove_all(root);
   return status;
 }
