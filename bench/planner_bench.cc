@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     const std::size_t rules = options.quick ? 10'000 : 100'000;
-    const int times = options.quick ? 3 : 5;
+    const int times = options.quick ? 3 : 9;
     std::printf("planner: %s\n", options.planner.c_str());
     if (options.quick) std::printf("quick run: small sizes; the targets are for the full run\n");
     const ReadingResult single = reading(options, root, rules, times);
