@@ -2,6 +2,7 @@
 // lose a name nor move a vertex, and the first registration of a name wins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "planner/dependency_graph.h"
@@ -48,6 +49,10 @@ TEST(VertexList, GrowsAcrossChunksWithoutMovingAVertex) {
   EXPECT_EQ(list[VertexList::kChunk].name, "v" + std::to_string(VertexList::kChunk));
   EXPECT_EQ(list.back().name, "v" + std::to_string(count - 1));
   EXPECT_THROW((void)list.at(count), std::out_of_range);
+  const VertexList& view = list;
+  const auto it =
+      std::find_if(view.begin(), view.end(), [](const Vertex& v) { return v.name == "v4097"; });
+  EXPECT_EQ(&*it, &list[4097]);
 }
 
 }  // namespace

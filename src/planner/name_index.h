@@ -1,7 +1,8 @@
 // The index from names to vertices: open addressing with linear probing over
-// a power-of-two table kept at most three quarters full. A slot holds the name's hash
-// beside the vertex, so a probe seldom has to read a name, and growing never
-// does; the names stay in the vertices and are compared there, whole.
+// a power-of-two table kept at most three quarters full. A slot holds the
+// name's hash beside the vertex, so a probe seldom has to read a name, and
+// growing never does; the names stay in the vertices and are compared there,
+// whole.
 #pragma once
 
 #include <cstddef>

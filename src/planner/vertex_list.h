@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -16,9 +17,18 @@ class VertexList {
  public:
   static constexpr std::size_t kChunk = 4096;
 
+  // Forward iteration is what callers of vertices() do; the traits let the
+  // standard algorithms take it too.
   template <typename List, typename Item>
   class Iterator {
    public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Vertex;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Item*;
+    using reference = Item&;
+
+    Iterator() = default;
     Iterator(List* list, std::size_t at) : list_(list), at_(at) {}
     Item& operator*() const { return (*list_)[at_]; }
     Item* operator->() const { return &(*list_)[at_]; }
@@ -26,11 +36,16 @@ class VertexList {
       ++at_;
       return *this;
     }
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++at_;
+      return before;
+    }
     bool operator==(const Iterator& other) const { return at_ == other.at_; }
 
    private:
-    List* list_;
-    std::size_t at_;
+    List* list_ = nullptr;
+    std::size_t at_ = 0;
   };
   using iterator = Iterator<VertexList, Vertex>;
   using const_iterator = Iterator<const VertexList, const Vertex>;
