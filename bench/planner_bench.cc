@@ -28,7 +28,9 @@ struct Options {
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
-const char* verdict(bool met) { return met ? "met" : "MISSED"; }
+// Small sizes judge nothing: the targets are for the full run.
+bool judged = true;
+const char* verdict(bool met) { return !judged ? "not judged (quick)" : met ? "met" : "MISSED"; }
 
 // The profile is taken in the workload's directory, where the queries resolve.
 bench::Profile profile_in(const fs::path& dir, const std::string& makefile) {
@@ -163,6 +165,7 @@ int main(int argc, char** argv) {
     const std::size_t rules = options.quick ? 10'000 : 100'000;
     const int times = options.quick ? 3 : 9;
     std::printf("planner: %s\n", options.planner.c_str());
+    judged = !options.quick;
     if (options.quick) std::printf("quick run: small sizes; the targets are for the full run\n");
     const ReadingResult single = reading(options, root, rules, times);
     const ReadingResult twice = reading(options, root, 2 * rules, times);
