@@ -11,7 +11,7 @@ namespace planner::fuzz {
 // Walks visiting more vertex copies than this are skipped: a ladder of
 // diamonds walks exponentially many paths by design, and a fuzzer stuck in
 // one learns nothing.
-inline constexpr std::size_t kMaxWalkVisits = 200000;
+inline constexpr std::size_t kMaxWalkVisits = 20000;
 
 // What the run came to, so that the replay can tell what its corpus covers.
 enum class Outcome { kRefused, kTooBigToWalk, kWalked };
