@@ -1,0 +1,297 @@
+// Hostile makefiles, generated here at test time, through the real executable
+// in a scratch directory. Each run must end in a plan or a clear refusal, and
+// its peak memory must stay proportional to what it keeps: the trace, often
+// gigabytes, is streamed to /dev/null and never collected.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace planner {
+namespace {
+
+using test::planner_exe;
+using test::read_file;
+using test::ScratchDir;
+
+constexpr std::string_view kError = "planner: error: ";
+constexpr std::string_view kA0StateLine =
+    "\x80\xa2\xe2\xae\xac\xa0\xe2 A0 \xaf\xa5\xe0\xa5\xe8\xa5\xab \xa2 "
+    "\xe1\xae\xe1\xe2\xae\xef\xad\xa8\xa5 ";
+
+struct Outcome {
+  int status = -1;         // exit status, -1 when killed by a signal
+  std::string err;         // standard error
+  std::int64_t peak = 0;   // the child's peak resident memory, in bytes
+  std::int64_t floor = 0;  // below this, `peak` may be this process's own
+  std::size_t lines = 0;   // A0 state lines on standard output, when counted
+};
+
+// Runs the planner on `makefile` in `dir`. Standard output goes to /dev/null,
+// or through a pipe that counts A0's state lines when `count` is set.
+Outcome plan(const ScratchDir& dir, const std::string& makefile, bool count = false) {
+  const std::string err_path = (dir.path() / "stderr").string();
+  int pipe_fds[2] = {-1, -1};
+  if (count && pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (count) {
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  const std::string exe = planner_exe();
+  std::vector<char*> argv{const_cast<char*>(exe.c_str()), const_cast<char*>(makefile.c_str()),
+                          nullptr};
+  Outcome result;
+  // Linux starts a spawned child's peak at the spawning process's own peak,
+  // so that one is the floor of the measurement. The makefiles are written
+  // in pieces to keep it low.
+  rusage self{};
+  getrusage(RUSAGE_SELF, &self);
+  result.floor = std::int64_t{self.ru_maxrss} * 1024;
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (count) {
+    close(pipe_fds[1]);
+    // Matches the state line's prefix across reads; its first byte occurs
+    // nowhere else in it, so a mismatch restarts at that byte.
+    std::size_t matched = 0;
+    char block[1 << 16];
+    for (ssize_t n; (n = read(pipe_fds[0], block, sizeof block)) > 0;) {
+      for (ssize_t i = 0; i < n; ++i) {
+        if (block[i] == kA0StateLine[matched]) {
+          if (++matched == kA0StateLine.size()) {
+            ++result.lines;
+            matched = 0;
+          }
+        } else {
+          matched = block[i] == kA0StateLine[0] ? 1 : 0;
+        }
+      }
+    }
+    close(pipe_fds[0]);
+  }
+  if (spawned != 0) return result;
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  result.peak = std::int64_t{usage.ru_maxrss} * 1024;
+  result.err = read_file(err_path);
+  return result;
+}
+
+// What the planner needs for a makefile of one rule, in this build.
+std::int64_t baseline() {
+  static const std::int64_t peak = [] {
+    ScratchDir dir;
+    dir.write("m.mk", "g: x\n");
+    return plan(dir, "m.mk").peak;
+  }();
+  return peak;
+}
+
+// Peak memory may grow by `per_byte` bytes for each byte of the makefile.
+void expect_bounded(const Outcome& r, std::size_t makefile_size, std::int64_t per_byte) {
+  const std::int64_t bound =
+      std::max(baseline(), r.floor) + per_byte * static_cast<std::int64_t>(makefile_size);
+  ASSERT_GT(r.peak, 0) << "no peak memory measured";
+  EXPECT_LE(r.peak, bound) << "peak " << (r.peak >> 20) << " MiB, bound " << (bound >> 20)
+                           << " MiB";
+}
+
+void expect_refusal(const Outcome& r, std::string_view reason) {
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(0, kError.size() + reason.size()),
+            std::string(kError) + std::string(reason))
+      << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err.substr(0, 200);
+}
+
+// Writes a makefile piece by piece, so that this process never holds a
+// large one.
+class Writer {
+ public:
+  Writer(const ScratchDir& dir, const std::string& name)
+      : out_(dir.path() / name, std::ios::binary | std::ios::trunc) {}
+  Writer& add(std::string_view piece, std::size_t times = 1) {
+    for (std::size_t i = 0; i < times; ++i) {
+      out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+      size_ += piece.size();
+    }
+    return *this;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::ofstream out_;
+  std::size_t size_ = 0;
+};
+
+// "v0: v1" ... "v<n-1>: v<n>", each with one command; the last names v0
+// again when `cycle` is set.
+std::string chain(int n, bool cycle) {
+  std::string text;
+  for (int i = 0; i < n; ++i) {
+    const int next = cycle && i == n - 1 ? 0 : i + 1;
+    text += "v" + std::to_string(i) + ": v" + std::to_string(next) + "\n\tmake v" +
+            std::to_string(i) + "\n";
+  }
+  return text;
+}
+
+TEST(Stress, FiftyMegabytesWithoutAColonIsOneGoalNameAndNoRule) {
+  ScratchDir dir;
+  const std::string line = std::string(80, 'n') + "\n";
+  const std::size_t size = Writer(dir, "m.mk").add(line, (50u << 20) / line.size()).size();
+  const Outcome r = plan(dir, "m.mk");
+  expect_refusal(r, "makefile has no rule");
+  // The goal buffer doubles as it grows; a sanitizer keeps the old blocks a while.
+  expect_bounded(r, size, 4);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "todo.bat"));
+}
+
+TEST(Stress, TenMegabyteCommandLineArrivesWhole) {
+  constexpr std::size_t kBlock = 1u << 16;
+  constexpr std::size_t kBlocks = 160;
+  ScratchDir dir;
+  const std::string block(kBlock, 'c');
+  const std::size_t size = Writer(dir, "m.mk").add("g: x\n\t").add(block, kBlocks).add("\n").size();
+  const Outcome r = plan(dir, "m.mk");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The command lives in the reader's buffer, the graph and both walk stacks'
+  // copies of its goal.
+  expect_bounded(r, size, 8);
+  std::ifstream todo(dir.path() / "todo.bat", std::ios::binary);
+  std::string read(kBlock, '\0');
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    ASSERT_TRUE(todo.read(read.data(), kBlock)) << "todo.bat ends in block " << i;
+    ASSERT_EQ(read, block) << "block " << i;
+  }
+  std::string rest((std::istreambuf_iterator<char>(todo)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(rest, "\r\n");
+}
+
+// Every byte value in every state of the reader. "a:b\n" brings it from any
+// state to DETERMINE, and a short prefix from there to each other state;
+// LINE is only the start of a file, so it gets a file per byte value. Each
+// delivered character must give exactly one state line.
+TEST(Stress, EveryByteValueInEveryStateEndsInAPlanOrARefusal) {
+  const std::string_view to_state[] = {"g", "g:", "g:d", "g:d ", "", "\t"};
+  std::vector<std::string> makefiles;
+  for (const std::string_view prefix : to_state) {
+    std::string text;
+    for (int b = 0; b < 256; ++b) {
+      if (b != 0x1A) text += "a:b\n" + std::string(prefix) + static_cast<char>(b);
+    }
+    makefiles.push_back(text + "\x1A" + "after: end\n");
+  }
+  for (int b = 0; b < 256; ++b) makefiles.push_back(std::string(1, static_cast<char>(b)) + "a:b\n");
+  for (const std::string& text : makefiles) {
+    ScratchDir dir;
+    dir.write("m.mk", text);
+    const Outcome r = plan(dir, "m.mk", true);
+    std::size_t delivered = 0;
+    for (const char c : text.substr(0, text.find('\x1A'))) delivered += c == '\r' ? 0 : 1;
+    EXPECT_EQ(r.lines, delivered) << "first byte " << int{static_cast<unsigned char>(text[0])};
+    if (r.status != 0) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err.substr(0, kError.size()), kError) << r.err;
+    }
+  }
+}
+
+TEST(Stress, NulBytesAreNeitherNamesNorEndsOfText) {
+  ScratchDir dir;
+  const std::size_t size = Writer(dir, "m.mk")
+                               .add(std::string_view("g\0:\0 a\0b\n\t\0mk\0 x\n", 18))
+                               .add(std::string(1u << 16, '\0'), 16)
+                               .size();
+  const Outcome r = plan(dir, "m.mk");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.path() / "todo.bat"), "mk x\r\n");
+  expect_bounded(r, size, 4);
+}
+
+// Walk and cycle check keep their own stacks: a chain as deep as the graph
+// must not reach the native stack's limit.
+TEST(Stress, ChainOfAHundredThousandRulesIsWalkedToTheBottom) {
+  constexpr int kRules = 100000;
+  ScratchDir dir;
+  const std::string text = chain(kRules, false);
+  dir.write("m.mk", text);
+  const Outcome r = plan(dir, "m.mk");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string expected;
+  for (int i = kRules - 1; i >= 0; --i) expected += "make v" + std::to_string(i) + "\r\n";
+  EXPECT_EQ(read_file(dir.path() / "todo.bat"), expected);
+  expect_bounded(r, text.size(), 200);
+}
+
+TEST(Stress, HundredThousandDependenciesOfOneRule) {
+  ScratchDir dir;
+  std::string text = "g:";
+  for (int i = 0; i < 100000; ++i) text += " d" + std::to_string(i);
+  text += "\n\tlink\n";
+  dir.write("m.mk", text);
+  const Outcome r = plan(dir, "m.mk");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.path() / "todo.bat"), "link\r\n");
+  expect_bounded(r, text.size(), 200);
+}
+
+TEST(Stress, LongCycleIsRefusedOnOneLine) {
+  ScratchDir dir;
+  const std::string text = chain(100000, true);
+  dir.write("m.mk", text);
+  dir.write("todo.bat", "keep");
+  const Outcome r = plan(dir, "m.mk");
+  expect_refusal(r, "dependency cycle: v0 -> v1 -> ");
+  EXPECT_NE(r.err.find(" more) -> "), std::string::npos) << r.err.substr(0, 200);
+  EXPECT_EQ(read_file(dir.path() / "todo.bat"), "keep");
+  expect_bounded(r, text.size(), 200);
+}
+
+// The executable's first 0x1A byte ends its text early, so it is read a
+// second time without any, to the last byte.
+TEST(Stress, OwnExecutableAsTheMakefile) {
+  ScratchDir dir;
+  {
+    std::ifstream in(planner_exe(), std::ios::binary);
+    Writer self(dir, "self.mk");
+    std::string block(1u << 16, '\0');
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+      std::string piece = block.substr(0, static_cast<std::size_t>(in.gcount()));
+      std::erase(piece, '\x1A');
+      self.add(piece);
+    }
+  }
+  for (const std::string& makefile : {planner_exe(), std::string("self.mk")}) {
+    const Outcome r = plan(dir, makefile);
+    if (r.status != 0) expect_refusal(r, "");
+    expect_bounded(r, std::filesystem::file_size(planner_exe()), 200);
+  }
+}
+
+}  // namespace
+}  // namespace planner
