@@ -30,15 +30,6 @@ Reading read(std::string_view chars) {
 
 std::string graph_of(std::string_view chars) { return read(chars).graph; }
 
-// How many lines of the trace are condition lines of the given name.
-int lines_of(const std::string& trace, std::string_view prefix) {
-  int count = 0;
-  for (std::size_t at = 0; (at = trace.find(prefix, at)) != std::string::npos; ++at) {
-    if (at == 0 || trace[at - 1] == '\n') ++count;
-  }
-  return count;
-}
-
 TEST(Parser, ShortRuleTraceIsExact) {
   const Reading r = read("a:b\n");
   EXPECT_EQ(decode(r.trace), test::read_file(PLANNER_TEST_DATA "/a0_example.trace"));
@@ -87,8 +78,8 @@ TEST(Parser, CharacterClassesCoverExactlyTheirBytes) {
 TEST(Parser, OneStateLinePerCharacterAndAtMostOneConditionLine) {
   const std::string input = "all: a_b \n\t cc -o x > y\t!\n\xC0x:y\n";
   const std::string trace = decode(read(input).trace);
-  EXPECT_EQ(lines_of(trace, "Автомат A0 перешел"), static_cast<int>(input.size()));
-  EXPECT_EQ(lines_of(trace, "Aвтомат A0 закончил работу"), 1);
+  EXPECT_EQ(test::lines_starting(trace, "Автомат A0 перешел"), input.size());
+  EXPECT_EQ(test::lines_starting(trace, "Aвтомат A0 закончил работу"), 1u);
 }
 
 TEST(Parser, CrLfAndLfMakefilesReadAlike) {

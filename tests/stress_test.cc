@@ -2,11 +2,6 @@
 // in a scratch directory. Each run must end in a plan or a clear refusal, and
 // its peak memory must stay proportional to what it keeps: the trace, often
 // gigabytes, is streamed to /dev/null and never collected.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cp866.h"
 #include "test_util.h"
 
 namespace planner {
@@ -27,78 +23,13 @@ using test::read_file;
 using test::ScratchDir;
 
 constexpr std::string_view kError = "planner: error: ";
-constexpr std::string_view kA0StateLine =
-    "\x80\xa2\xe2\xae\xac\xa0\xe2 A0 \xaf\xa5\xe0\xa5\xe8\xa5\xab \xa2 "
-    "\xe1\xae\xe1\xe2\xae\xef\xad\xa8\xa5 ";
+// The state line's words before the state's name, as the program writes them.
+constexpr Cp866 kA0StateLine{"Автомат A0 перешел в состояние "};
 
-struct Outcome {
-  int status = -1;         // exit status, -1 when killed by a signal
-  std::string err;         // standard error
-  std::int64_t peak = 0;   // the child's peak resident memory, in bytes
-  std::int64_t floor = 0;  // below this, `peak` may be this process's own
-  std::size_t lines = 0;   // A0 state lines on standard output, when counted
-};
-
-// Runs the planner on `makefile` in `dir`. Standard output goes to /dev/null,
-// or through a pipe that counts A0's state lines when `count` is set.
-Outcome plan(const ScratchDir& dir, const std::string& makefile, bool count = false) {
-  const std::string err_path = (dir.path() / "stderr").string();
-  int pipe_fds[2] = {-1, -1};
-  if (count && pipe(pipe_fds) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (count) {
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-  const std::string exe = planner_exe();
-  std::vector<char*> argv{const_cast<char*>(exe.c_str()), const_cast<char*>(makefile.c_str()),
-                          nullptr};
-  Outcome result;
-  // Linux starts a spawned child's peak at the spawning process's own peak,
-  // so that one is the floor of the measurement. The makefiles are written
-  // in pieces to keep it low.
-  rusage self{};
-  getrusage(RUSAGE_SELF, &self);
-  result.floor = std::int64_t{self.ru_maxrss} * 1024;
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (count) {
-    close(pipe_fds[1]);
-    // Matches the state line's prefix across reads; its first byte occurs
-    // nowhere else in it, so a mismatch restarts at that byte.
-    std::size_t matched = 0;
-    char block[1 << 16];
-    for (ssize_t n; (n = read(pipe_fds[0], block, sizeof block)) > 0;) {
-      for (ssize_t i = 0; i < n; ++i) {
-        if (block[i] == kA0StateLine[matched]) {
-          if (++matched == kA0StateLine.size()) {
-            ++result.lines;
-            matched = 0;
-          }
-        } else {
-          matched = block[i] == kA0StateLine[0] ? 1 : 0;
-        }
-      }
-    }
-    close(pipe_fds[0]);
-  }
-  if (spawned != 0) return result;
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  result.peak = std::int64_t{usage.ru_maxrss} * 1024;
-  result.err = read_file(err_path);
-  return result;
+// Runs the planner on `makefile` in `dir`, standard output to /dev/null
+// unless `keep_output` is set: most traces here are gigabytes.
+test::RunResult plan(const ScratchDir& dir, const std::string& makefile, bool keep_output = false) {
+  return test::run(planner_exe(), {makefile}, dir.path(), keep_output ? "" : "/dev/null");
 }
 
 // What the planner needs for a makefile of one rule, in this build.
@@ -112,7 +43,7 @@ std::int64_t baseline() {
 }
 
 // Peak memory may grow by `per_byte` bytes for each byte of the makefile.
-void expect_bounded(const Outcome& r, std::size_t makefile_size, std::int64_t per_byte) {
+void expect_bounded(const test::RunResult& r, std::size_t makefile_size, std::int64_t per_byte) {
   const std::int64_t bound =
       std::max(baseline(), r.floor) + per_byte * static_cast<std::int64_t>(makefile_size);
   ASSERT_GT(r.peak, 0) << "no peak memory measured";
@@ -120,7 +51,7 @@ void expect_bounded(const Outcome& r, std::size_t makefile_size, std::int64_t pe
                            << " MiB";
 }
 
-void expect_refusal(const Outcome& r, std::string_view reason) {
+void expect_refusal(const test::RunResult& r, std::string_view reason) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.substr(0, kError.size() + reason.size()),
             std::string(kError) + std::string(reason))
@@ -164,7 +95,7 @@ TEST(Stress, FiftyMegabytesWithoutAColonIsOneGoalNameAndNoRule) {
   ScratchDir dir;
   const std::string line = std::string(80, 'n') + "\n";
   const std::size_t size = Writer(dir, "m.mk").add(line, (50u << 20) / line.size()).size();
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   expect_refusal(r, "makefile has no rule");
   // The goal buffer doubles as it grows; a sanitizer keeps the old blocks a while.
   expect_bounded(r, size, 4);
@@ -177,7 +108,7 @@ TEST(Stress, TenMegabyteCommandLineArrivesWhole) {
   ScratchDir dir;
   const std::string block(kBlock, 'c');
   const std::size_t size = Writer(dir, "m.mk").add("g: x\n\t").add(block, kBlocks).add("\n").size();
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   EXPECT_EQ(r.status, 0) << r.err;
   // The command lives in the reader's buffer, the graph and both walk stacks'
   // copies of its goal.
@@ -210,10 +141,11 @@ TEST(Stress, EveryByteValueInEveryStateEndsInAPlanOrARefusal) {
   for (const std::string& text : makefiles) {
     ScratchDir dir;
     dir.write("m.mk", text);
-    const Outcome r = plan(dir, "m.mk", true);
+    const auto r = plan(dir, "m.mk", true);
     std::size_t delivered = 0;
     for (const char c : text.substr(0, text.find('\x1A'))) delivered += c == '\r' ? 0 : 1;
-    EXPECT_EQ(r.lines, delivered) << "first byte " << int{static_cast<unsigned char>(text[0])};
+    EXPECT_EQ(test::lines_starting(r.out, kA0StateLine.view()), delivered)
+        << "first byte " << int{static_cast<unsigned char>(text[0])};
     if (r.status != 0) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.err.substr(0, kError.size()), kError) << r.err;
@@ -227,7 +159,7 @@ TEST(Stress, NulBytesAreNeitherNamesNorEndsOfText) {
                                .add(std::string_view("g\0:\0 a\0b\n\t\0mk\0 x\n", 18))
                                .add(std::string(1u << 16, '\0'), 16)
                                .size();
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(read_file(dir.path() / "todo.bat"), "mk x\r\n");
   expect_bounded(r, size, 4);
@@ -240,7 +172,7 @@ TEST(Stress, ChainOfAHundredThousandRulesIsWalkedToTheBottom) {
   ScratchDir dir;
   const std::string text = chain(kRules, false);
   dir.write("m.mk", text);
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   EXPECT_EQ(r.status, 0) << r.err;
   std::string expected;
   for (int i = kRules - 1; i >= 0; --i) expected += "make v" + std::to_string(i) + "\r\n";
@@ -254,7 +186,7 @@ TEST(Stress, HundredThousandDependenciesOfOneRule) {
   for (int i = 0; i < 100000; ++i) text += " d" + std::to_string(i);
   text += "\n\tlink\n";
   dir.write("m.mk", text);
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(read_file(dir.path() / "todo.bat"), "link\r\n");
   expect_bounded(r, text.size(), 200);
@@ -265,7 +197,7 @@ TEST(Stress, LongCycleIsRefusedOnOneLine) {
   const std::string text = chain(100000, true);
   dir.write("m.mk", text);
   dir.write("todo.bat", "keep");
-  const Outcome r = plan(dir, "m.mk");
+  const auto r = plan(dir, "m.mk");
   expect_refusal(r, "dependency cycle: v0 -> v1 -> ");
   EXPECT_NE(r.err.find(" more) -> "), std::string::npos) << r.err.substr(0, 200);
   EXPECT_EQ(read_file(dir.path() / "todo.bat"), "keep");
@@ -287,7 +219,7 @@ TEST(Stress, OwnExecutableAsTheMakefile) {
     }
   }
   for (const std::string& makefile : {planner_exe(), std::string("self.mk")}) {
-    const Outcome r = plan(dir, makefile);
+    const auto r = plan(dir, makefile);
     if (r.status != 0) expect_refusal(r, "");
     expect_bounded(r, std::filesystem::file_size(planner_exe()), 200);
   }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +97,14 @@ std::string read_file(const std::filesystem::path& path) {
   return all.str();
 }
 
+std::size_t lines_starting(std::string_view text, std::string_view prefix) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; (at = text.find(prefix, at)) != std::string_view::npos; ++at) {
+    if (at == 0 || text[at - 1] == '\n') ++count;
+  }
+  return count;
+}
+
 RunResult run(const std::string& exe, const std::vector<std::string>& args,
               const std::filesystem::path& dir, const std::string& stdout_path) {
   ScratchDir capture;
@@ -118,11 +127,18 @@ RunResult run(const std::string& exe, const std::vector<std::string>& args,
   argv.push_back(nullptr);
 
   RunResult result;
+  // Linux starts a spawned child's peak at the spawning process's own peak,
+  // so that one is the floor of the measurement.
+  rusage self{};
+  getrusage(RUSAGE_SELF, &self);
+  result.floor = std::int64_t{self.ru_maxrss} * 1024;
   pid_t pid = 0;
   if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.peak = std::int64_t{usage.ru_maxrss} * 1024;
   }
   posix_spawn_file_actions_destroy(&actions);
   if (stdout_path.empty()) result.out = read_file(out_path);

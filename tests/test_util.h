@@ -42,9 +42,11 @@ class ScratchDir {
 };
 
 struct RunResult {
-  int status = -1;  // exit status, or -1 when the process did not exit
-  std::string out;  // standard output, raw bytes
-  std::string err;  // standard error
+  int status = -1;         // exit status, or -1 when the process did not exit
+  std::string out;         // standard output, raw bytes; empty when sent to stdout_path
+  std::string err;         // standard error
+  std::int64_t peak = 0;   // the child's peak resident memory, in bytes
+  std::int64_t floor = 0;  // below this, `peak` may be the test process's own
 };
 
 // Runs `exe` with `args` in `dir`, standard output to a file or to `stdout_path` if given.
@@ -55,5 +57,8 @@ RunResult run(const std::string& exe, const std::vector<std::string>& args,
 inline std::string planner_exe() { return PLANNER_EXE; }
 
 std::string read_file(const std::filesystem::path& path);
+
+// How many lines of `text` begin with `prefix`.
+std::size_t lines_starting(std::string_view text, std::string_view prefix);
 
 }  // namespace planner::test
