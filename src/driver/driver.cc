@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/cp866.h"
 #include "platform/files.h"
@@ -17,95 +18,124 @@ namespace {
 
 constexpr char kTodoFile[] = "todo.bat";
 constexpr std::size_t kReadBlock = std::size_t{1} << 16;
+// Characters read between two looks at standard output. No A0 step prints
+// more than 96 bytes, so a failed write stops the reading within one output
+// buffer.
+constexpr std::size_t kFeedSlice = 2048;
 
 constexpr Cp866 kUsageHead{"usage:\n\t"};
 constexpr Cp866 kUsageTail{" <makefile>\n"};
 
-// The one place that reports errors; always exits with 1.
-int fail(const std::string& message) {
-  std::fputs(("planner: error: " + message + "\n").c_str(), stderr);
-  return 1;
+// An error stays one line, and a name in it cannot drive the terminal:
+// control bytes are shown escaped, every other byte (Cyrillic names included)
+// as it is.
+std::string one_line(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      constexpr char kHex[] = "0123456789abcdef";
+      shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return shown;
 }
 
-// Sends the rest of the trace; false with the reason when any of it was lost.
-bool flush_stdout(Output& trace, FileSink& sink, std::string* err) {
-  if (!trace.flush()) {
-    *err = trace.error();
-    return false;
-  }
-  return sink.close(err);
+// The one place that reports errors; always exits with 1.
+int fail(const std::string& message) {
+  std::fputs(("planner: error: " + one_line(message) + "\n").c_str(), stderr);
+  return 1;
 }
 
 int fail_stdout(const std::string& err) { return fail("cannot write standard output: " + err); }
 
-// Reads the makefile through A0. On a read error part-way, the trace read so
-// far and the closing line are still printed, then the error is returned.
-bool read_makefile(const char* path, Parser& parser, std::string* err) {
-  InputFile file;
-  if (!file.open(path, err)) return false;
+// Reads the makefile through A0. A read error part-way still prints the trace
+// read so far and the closing line. A failed write to standard output stops
+// the reading at once, with `err` left empty.
+bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::string* err) {
   const auto block = std::make_unique<char[]>(kReadBlock);
   bool ended = false;
   while (!ended) {
     const std::size_t n = file.read(block.get(), kReadBlock, err);
     if (n == 0) break;
-    parser.feed(deliver_text(block.get(), n, &ended));
+    const std::string_view chars = deliver_text(block.get(), n, &ended);
+    for (std::size_t at = 0; at < chars.size(); at += kFeedSlice) {
+      if (!trace.ok()) return false;
+      parser.feed(chars.substr(at, kFeedSlice));
+    }
   }
   parser.finish();
   return err->empty();
 }
 
-// The planning phase: "todo.bat" is opened only now, after the makefile was
-// read and closed, and only for a graph that the walk can take.
+// The planning phase: "todo.bat" is created only now, after the makefile was
+// read and closed, and only for a graph that the walk can take. It stays only
+// when the whole run succeeds.
 int plan(DependencyGraph& a1, Output& trace) {
   std::string err;
   if (!a1.plannable(&err)) return fail(err);
-  FileSink todo_sink;
-  if (!todo_sink.create(kTodoFile, &err)) {
+  PlanFile todo_file;
+  if (!todo_file.create(kTodoFile, &err)) {
     return fail(std::string("cannot create '") + kTodoFile + "': " + err);
   }
-  Output todo(todo_sink);
+  Output todo(todo_file);
   a1.out = &todo;
   a1.e1 = true;
-  a1.run();
+  a1.run();  // stops early once either output has failed
   trace.flush();  // the trace goes out before any message about the run
-  if (!todo.flush() || !todo_sink.close(&err)) {
-    return fail(std::string("cannot write '") + kTodoFile +
-                "': " + (todo.ok() ? err : todo.error()));
-  }
+  if (!todo.flush()) return fail(std::string("cannot write '") + kTodoFile + "': " + todo.error());
+  if (!trace.ok()) return fail_stdout(trace.error());
+  if (!todo_file.commit(&err)) return fail(std::string("cannot write '") + kTodoFile + "': " + err);
   return 0;
+}
+
+int plan_makefile(const char* makefile, Output& trace) {
+  const std::string name = makefile;
+  std::string err;
+  InputFile file;
+  if (!file.open(makefile, &err)) return fail("cannot read makefile '" + name + "': " + err);
+  if (file.is(kTodoFile)) {
+    return fail("makefile '" + name + "' is the plan file " + kTodoFile +
+                " itself: planning would overwrite it");
+  }
+  const auto parser = std::make_unique<Parser>(trace);
+  const bool read = read_makefile(file, *parser, trace, &err);
+  file.close();
+  // The trace so far goes out before any message about it; when it was lost,
+  // planning on would only hide that.
+  if (!trace.flush()) return fail_stdout(trace.error());
+  if (!read) return fail("cannot read makefile '" + name + "': " + err);
+  return plan(parser->a1, trace);
 }
 
 }  // namespace
 
 int run_program(int argc, char** argv) {
   os::use_binary_stdio();
+  os::handle_signals();
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself
   FileSink stdout_sink(stdout);
   Output trace(stdout_sink);
   int status = 0;
-
-  if (argc != 2) {
+  if (argc == 2) {
+    status = plan_makefile(argv[1], trace);
+  } else {
     trace.put(kUsageHead);
     trace.put_text(os::executable_path(argc > 0 ? argv[0] : "planner"));
     trace.put(kUsageTail);
-  } else {
-    const std::string makefile = argv[1];
-    const auto parser = std::make_unique<Parser>(trace);
-    std::string err;
-    const bool read = read_makefile(makefile.c_str(), *parser, &err);
-    // The trace so far goes out before any message about it; when it was
-    // lost, planning on would only hide that.
-    const bool printed = trace.flush();
-    if (!read) {
-      status = fail("cannot read makefile '" + makefile + "': " + err);
-    } else if (printed) {
-      status = plan(parser->a1, trace);
-    }
   }
-  // Whatever happened, the trace goes out whole, and a lost byte of it is an
-  // error of its own.
+  // A lost byte of the trace is an error of its own, unless one was reported.
   std::string err;
-  if (!flush_stdout(trace, stdout_sink, &err) && status == 0) status = fail_stdout(err);
+  if (!trace.flush()) err = trace.error();
+  if ((!err.empty() || !stdout_sink.flush(&err)) && status == 0) status = fail_stdout(err);
   return status;
 }
 

@@ -9,9 +9,12 @@
 namespace planner {
 
 void DependencyGraph::run() {
-  while (state != STOP) {
+  for (std::uint64_t steps = 1; state != STOP; ++steps) {
     step();
     trace_state();
+    // Once a write has failed the run has failed: the rest of the walk could
+    // take hours and would only be thrown away.
+    if (steps % kCheckEvery == 0 && !(trace_.ok() && (out == nullptr || out->ok()))) return;
   }
   trace_.put(a1::kClosing);
 }

@@ -50,7 +50,8 @@ class DependencyGraph {
   bool plannable(std::string* err) const;
 
   // Steps A1 until STOP, then prints the closing line. Needs `out` set and
-  // `e1` raised.
+  // `e1` raised. Stops early, without the closing line, once a write to the
+  // trace or to `out` has failed.
   void run();
 
   // Replaces the file system query, for tests that keep their clock in
@@ -67,6 +68,10 @@ class DependencyGraph {
   Output* out = nullptr;       // "todo.bat", owned and closed by the driver
 
  private:
+  // Steps between two looks at the outputs: a step prints a few hundred bytes
+  // at most, so a failed write stops the walk within about one output buffer.
+  static constexpr std::uint64_t kCheckEvery = 512;
+
   // The graph proper, in order of registration; vertex 0 is the first goal.
   VertexList graph;
   // Index of every name in `graph`, so that lookups stay constant-time.

@@ -51,40 +51,60 @@ void InputFile::close() {
   file_ = nullptr;
 }
 
-FileSink::~FileSink() {
-  if (owned_) std::fclose(file_);
+bool InputFile::is(const char* path) const { return os::same_file(file_, path); }
+
+namespace {
+
+bool write_all(std::FILE* file, std::string_view bytes, std::string* err) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()) return true;
+  *err = errno != 0 ? errno_reason() : "write error";
+  return false;
 }
 
-bool FileSink::create(const char* path, std::string* err) {
+}  // namespace
+
+bool FileSink::write(std::string_view bytes, std::string* err) {
+  return write_all(file_, bytes, err);
+}
+
+bool FileSink::flush(std::string* err) {
   errno = 0;
-  file_ = std::fopen(path, "wb");
-  if (file_ == nullptr) {
-    *err = open_failure(path);
-    return false;
-  }
-  owned_ = true;
+  if (std::fflush(file_) == 0) return true;
+  *err = errno != 0 ? errno_reason() : "write error";
+  return false;
+}
+
+PlanFile::~PlanFile() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  std::remove(path_);
+  os::remove_on_interrupt(nullptr);
+}
+
+bool PlanFile::create(const char* path, std::string* err) {
+  file_ = os::create_locked(path, err);
+  if (file_ == nullptr) return false;
+  path_ = path;
+  os::remove_on_interrupt(path_);
   // Output already gathers big blocks; a second buffer would only copy them.
   std::setvbuf(file_, nullptr, _IONBF, 0);
   return true;
 }
 
-bool FileSink::write(std::string_view bytes, std::string* err) {
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return true;
-  *err = errno != 0 ? errno_reason() : "write error";
-  return false;
+bool PlanFile::write(std::string_view bytes, std::string* err) {
+  return write_all(file_, bytes, err);
 }
 
-bool FileSink::close(std::string* err) {
+bool PlanFile::commit(std::string* err) {
+  os::remove_on_interrupt(nullptr);
   errno = 0;
-  bool ok = std::fflush(file_) == 0;
-  if (owned_) {
-    ok = std::fclose(file_) == 0 && ok;
-    owned_ = false;
-    file_ = nullptr;
-  }
-  if (!ok) *err = errno != 0 ? errno_reason() : "write error";
-  return ok;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (closed) return true;
+  *err = errno != 0 ? errno_reason() : "write error";
+  std::remove(path_);
+  return false;
 }
 
 }  // namespace planner

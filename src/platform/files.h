@@ -24,32 +24,47 @@ class InputFile {
   // Reads up to `size` bytes into `data` and returns how many; 0 at the end
   // of the file or on failure, which also sets *err.
   std::size_t read(char* data, std::size_t size, std::string* err);
+  // True when the open file is the one `path` names.
+  bool is(const char* path) const;
   void close();
 
  private:
   std::FILE* file_ = nullptr;
 };
 
-// A sink over a C stream: standard output, or a file this object creates.
+// A sink over a C stream that someone else owns: standard output.
 class FileSink final : public Sink {
  public:
-  // Writes to a stream that someone else owns, such as stdout.
   explicit FileSink(std::FILE* file) : file_(file) {}
-  FileSink() = default;
-  FileSink(const FileSink&) = delete;
-  FileSink& operator=(const FileSink&) = delete;
-  ~FileSink() override;
-
-  // Creates `path`, or truncates it if it exists.
-  bool create(const char* path, std::string* err);
   bool write(std::string_view bytes, std::string* err) override;
-  // Flushes the C stream and, for a created file, closes it: a write that the
-  // system defers can fail only here.
-  bool close(std::string* err);
+  // Flushes the C stream: a write that the system defers can fail only here.
+  bool flush(std::string* err);
 
  private:
-  std::FILE* file_ = nullptr;
-  bool owned_ = false;  // this object opened file_ and must close it
+  std::FILE* file_;
+};
+
+// The plan file. It is created, or truncated, only under a lock that other
+// runs respect, and it stays only when the run commits it: a run that fails
+// in any way, out of memory or interrupted included, leaves no partial plan.
+class PlanFile final : public Sink {
+ public:
+  PlanFile() = default;
+  PlanFile(const PlanFile&) = delete;
+  PlanFile& operator=(const PlanFile&) = delete;
+  // Removes the file unless it was committed.
+  ~PlanFile() override;
+
+  // `path` must outlive the object: an interruption removes it by name.
+  bool create(const char* path, std::string* err);
+  bool write(std::string_view bytes, std::string* err) override;
+  // Closes the file and keeps it; false, with the file removed, when the
+  // system reports a deferred write error on closing.
+  bool commit(std::string* err);
+
+ private:
+  const char* path_ = nullptr;  // nullptr until created
+  std::FILE* file_ = nullptr;   // open from create to commit or discard
 };
 
 // The system's text for the current errno.

@@ -26,4 +26,21 @@ bool is_directory(std::FILE* file);
 // True when `path` names a directory.
 bool is_directory(const char* path);
 
+// True when `path` names the very file that `file` has open (after links).
+bool same_file(std::FILE* file, const char* path);
+
+// A vanished reader of standard output and a file-size limit become failed
+// writes rather than deaths; an interruption (Ctrl-C, SIGTERM, SIGHUP, a
+// closed console) removes the file named by remove_on_interrupt, if any, and
+// then ends the process as the interruption would have.
+void handle_signals();
+// From now on an interruption removes `path`, a string that outlives the
+// process; nullptr stops that.
+void remove_on_interrupt(const char* path);
+
+// Opens `path` for writing, created if absent, under an exclusive lock that
+// other runs of the program respect, and only then truncates it, so that two
+// runs never mix their writes. On failure returns nullptr and sets *err.
+std::FILE* create_locked(const char* path, std::string* err);
+
 }  // namespace planner::os
