@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -18,11 +17,11 @@ namespace planner {
 
 class NameIndex {
  public:
-  // 32 bits choose the slot and tell names apart; more would only make the
-  // slots bigger.
-  static std::uint32_t hash(std::string_view name) {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
-  }
+  // SipHash-1-3 under a key drawn once per run: names chosen so that they
+  // collide cannot be made without the key, so no makefile can turn lookups
+  // into long probes. 32 bits choose the slot and tell names apart; more
+  // would only make the slots bigger.
+  static std::uint32_t hash(std::string_view name);
 
   // The vertex whose name, as `name_of(vertex)` gives it, equals `name`.
   template <typename NameOf>
