@@ -39,11 +39,12 @@ CaseRun set_up(const fs::path& dir, const ScratchDir& work) {
       test::run("/bin/bash", {(kCases / "lay_out.sh").string(), dir.string(), work.path().string()},
                 work.path());
   EXPECT_EQ(r.status, 0) << r.err;
-  std::istringstream lines(r.out);
+  std::istringstream fields(r.out);
   CaseRun setup;
-  lines >> setup.status;
-  lines.ignore();
-  for (std::string arg; std::getline(lines, arg);) setup.args.push_back(arg);
+  std::string field;
+  std::getline(fields, field, '\0');
+  setup.status = std::stoi(field);
+  while (std::getline(fields, field, '\0')) setup.args.push_back(field);
   return setup;
 }
 

@@ -1,14 +1,17 @@
 #include "test_util.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,43 +108,73 @@ std::size_t lines_starting(std::string_view text, std::string_view prefix) {
   return count;
 }
 
-RunResult run(const std::string& exe, const std::vector<std::string>& args,
-              const std::filesystem::path& dir, const std::string& stdout_path) {
+RunResult run(const Child& child) {
   ScratchDir capture;
   const std::string out_path =
-      stdout_path.empty() ? (capture.path() / "out").string() : stdout_path;
+      child.stdout_path.empty() ? (capture.path() / "out").string() : child.stdout_path;
   const std::string err_path = (capture.path() / "err").string();
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(exe.c_str()));
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(const_cast<char*>(child.exe.c_str()));
+  for (const auto& a : child.args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  int pipe_ends[2] = {-1, -1};
+  if (child.close_after > 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
 
   RunResult result;
-  // Linux starts a spawned child's peak at the spawning process's own peak,
-  // so that one is the floor of the measurement.
+  // Linux starts a child's peak at the forking process's own peak, so that
+  // one is the floor of the measurement.
   rusage self{};
   getrusage(RUSAGE_SELF, &self);
   result.floor = std::int64_t{self.ru_maxrss} * 1024;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    result.peak = std::int64_t{usage.ru_maxrss} * 1024;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(child.seconds);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec.
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = child.close_after > 0 ? pipe_ends[1]
+                                          : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const rlimit files{child.file_limit, child.file_limit};
+    const rlimit memory{child.memory_limit, child.memory_limit};
+    if (in < 0 || out < 0 || err < 0 || chdir(child.dir.c_str()) != 0 ||
+        setrlimit(RLIMIT_FSIZE, &files) != 0 ||
+        (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
+      _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (pipe_ends[0] >= 0) close(pipe_ends[0]);
+    execv(child.exe.c_str(), argv.data());
+    _exit(127);
   }
-  posix_spawn_file_actions_destroy(&actions);
-  if (stdout_path.empty()) result.out = read_file(out_path);
+  if (child.close_after > 0) {
+    close(pipe_ends[1]);
+    std::vector<char> block(1u << 16);
+    for (std::size_t got = 0; got < child.close_after;) {
+      const ssize_t n = read(pipe_ends[0], block.data(), std::min(block.size(), child.close_after - got));
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    close(pipe_ends[0]);
+  }
+  int status = 0;
+  rusage usage{};
+  bool signalled = child.signal == 0;
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << child.exe << " killed after " << child.seconds << " s";
+      kill(pid, SIGKILL);
+    } else if (!signalled && child.signal_when()) {
+      kill(pid, child.signal);
+      signalled = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.peak = std::int64_t{usage.ru_maxrss} * 1024;
+  if (child.stdout_path.empty() && child.close_after == 0) result.out = read_file(out_path);
   result.err = read_file(err_path);
   return result;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,17 +42,42 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// How to run a child process. Every child is killed after `seconds`, and no
+// file it writes, its captured output included, can pass `file_limit`: a
+// faulty program cannot hang the tests or fill the disk.
+struct Child {
+  std::string exe;
+  std::vector<std::string> args;
+  std::filesystem::path dir;        // the working directory
+  std::string stdout_path;          // where standard output goes; empty: captured
+  std::size_t close_after = 0;      // >0: a pipe, closed after reading this many bytes
+  std::uint64_t file_limit = 1u << 30;
+  std::uint64_t memory_limit = 0;   // address space, in bytes; 0: unlimited
+  int seconds = 60;
+  int signal = 0;                   // sent once `signal_when` returns true (polled)
+  std::function<bool()> signal_when;
+};
+
 struct RunResult {
   int status = -1;         // exit status, or -1 when the process did not exit
-  std::string out;         // standard output, raw bytes; empty when sent to stdout_path
+  int signal = 0;          // the signal that ended it, 0 when it exited
+  std::string out;         // standard output, raw bytes; empty unless captured
   std::string err;         // standard error
   std::int64_t peak = 0;   // the child's peak resident memory, in bytes
   std::int64_t floor = 0;  // below this, `peak` may be the test process's own
 };
 
-// Runs `exe` with `args` in `dir`, standard output to a file or to `stdout_path` if given.
-RunResult run(const std::string& exe, const std::vector<std::string>& args,
-              const std::filesystem::path& dir, const std::string& stdout_path = "");
+RunResult run(const Child& child);
+// Runs `exe` with `args` in `dir`, standard output captured or to `stdout_path`.
+inline RunResult run(const std::string& exe, const std::vector<std::string>& args,
+                     const std::filesystem::path& dir, const std::string& stdout_path = "") {
+  Child child;
+  child.exe = exe;
+  child.args = args;
+  child.dir = dir;
+  child.stdout_path = stdout_path;
+  return run(child);
+}
 
 // The planner under test, by absolute path.
 inline std::string planner_exe() { return PLANNER_EXE; }

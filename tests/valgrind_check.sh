@@ -16,7 +16,7 @@ failed=0 ran=0
 for case_dir in "$root"/tests/cases/*/; do
   name=$(basename "$case_dir")
   work="$scratch/$name"
-  mapfile -t plan < <("$root/tests/cases/lay_out.sh" "$case_dir" "$work")
+  mapfile -d '' -t plan < <("$root/tests/cases/lay_out.sh" "$case_dir" "$work")
   expected=${plan[0]}
   status=0
   (cd "$work" && valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
