@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "driver/progress.h"
 #include "platform/cp866.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -89,7 +91,15 @@ int plan(DependencyGraph& a1, Output& trace) {
   Output todo(todo_file);
   a1.out = &todo;
   a1.e1 = true;
+  std::optional<Progress> progress;
+  if (os::stderr_is_terminal()) {
+    progress.emplace(a1.step_count());
+    a1.on_progress = [&progress](std::uint64_t steps, std::uint64_t commands) {
+      progress->update(steps, commands);
+    };
+  }
   a1.run();  // stops early once either output has failed
+  progress.reset();  // clears the line before any message
   trace.flush();  // the trace goes out before any message about the run
   if (!todo.flush()) return fail(std::string("cannot write '") + kTodoFile + "': " + todo.error());
   if (!trace.ok()) return fail_stdout(trace.error());

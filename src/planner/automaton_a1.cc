@@ -14,7 +14,9 @@ void DependencyGraph::run() {
     trace_state();
     // Once a write has failed the run has failed: the rest of the walk could
     // take hours and would only be thrown away.
-    if (steps % kCheckEvery == 0 && !(trace_.ok() && (out == nullptr || out->ok()))) return;
+    if (steps % kCheckEvery != 0) continue;
+    if (!(trace_.ok() && (out == nullptr || out->ok()))) return;
+    if (on_progress) on_progress(steps, commands_written_);
   }
   trace_.put(a1::kClosing);
 }
@@ -158,6 +160,7 @@ void DependencyGraph::z5() {
       out->put_text('\n');
     }
   }
+  commands_written_ += stack1.back().commands.size();
   stack2.pop_back();
   stack1.pop_back();
   if (!stack2.empty()) stack2.back().marked = true;

@@ -55,16 +55,23 @@ void DependencyGraph::add_command(VertexIndex goal, std::string_view text) {
 
 namespace {
 
-// Finds a dependency cycle reachable from vertex 0 and returns its names,
-// first and last the same; empty when there is none. Iterative, so that a
-// chain as long as the graph cannot exhaust the native stack.
-std::vector<VertexIndex> reachable_cycle(const VertexList& graph) {
+// What a depth-first search from vertex 0 finds: the vertices it reaches in
+// post-order (each after all its dependencies), or a cycle.
+struct Reach {
+  std::vector<VertexIndex> post_order;  // whole only when there is no cycle
+  std::vector<VertexIndex> cycle;       // names of a cycle, first and last the same; or empty
+};
+
+// Iterative, so that a chain as long as the graph cannot exhaust the native
+// stack.
+Reach reach(const VertexList& graph) {
   enum Color : unsigned char { kUnseen, kOnPath, kDone };
   std::vector<Color> color(graph.size(), kUnseen);
   struct Frame {
     VertexIndex vertex;
     std::size_t next;  // next entry of the vertex's children to follow
   };
+  Reach found;
   std::vector<Frame> path{{0, 0}};
   color[0] = kOnPath;
   while (!path.empty()) {
@@ -72,24 +79,35 @@ std::vector<VertexIndex> reachable_cycle(const VertexList& graph) {
     const auto& children = graph[top.vertex].children;
     if (top.next == children.size()) {
       color[top.vertex] = kDone;
+      found.post_order.push_back(top.vertex);
       path.pop_back();
       continue;
     }
     const VertexIndex child = children[top.next++];
     if (color[child] == kOnPath) {
-      std::vector<VertexIndex> cycle;
       std::size_t i = path.size();
       while (path[i - 1].vertex != child) --i;
-      for (; i <= path.size(); ++i) cycle.push_back(path[i - 1].vertex);
-      cycle.push_back(child);
-      return cycle;
+      for (; i <= path.size(); ++i) found.cycle.push_back(path[i - 1].vertex);
+      found.cycle.push_back(child);
+      return found;
     }
     if (color[child] == kUnseen) {
       color[child] = kOnPath;
       path.push_back({child, 0});
     }
   }
-  return {};
+  return found;
+}
+
+// Counts that stay exact while they fit and stop at the largest one beyond.
+std::uint64_t saturated_add(std::uint64_t a, std::uint64_t b) {
+  return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max()
+                                                           : a + b;
+}
+std::uint64_t saturated_mul(std::uint64_t a, std::uint64_t b) {
+  return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b
+             ? std::numeric_limits<std::uint64_t>::max()
+             : a * b;
 }
 
 // A name as a message shows it: a goal can be a whole file long, and an error
@@ -126,12 +144,31 @@ bool DependencyGraph::plannable(std::string* err) const {
            "' has no dependencies (does its rule header lack a line end?)";
     return false;
   }
-  const auto cycle = reachable_cycle(graph);
+  const auto cycle = reach(graph).cycle;
   if (!cycle.empty()) {
     *err = "dependency cycle: " + shown_cycle(graph, cycle);
     return false;
   }
   return true;
+}
+
+// Every copy the walk pushes takes deg + 4 steps for a vertex with deg
+// children (MAIN, a NOT_LEAF step per child and one that ends them, MAIN
+// again, TOPS) and 2 for one without (MAIN, LEAF); the START step and the
+// last MAIN step come on top. A vertex gets one copy per path from the first
+// goal, a dependency listed twice counting as two paths.
+std::uint64_t DependencyGraph::step_count() const {
+  const std::vector<VertexIndex> order = reach(graph).post_order;
+  std::vector<std::uint64_t> paths(graph.size(), 0);
+  paths[0] = 1;
+  std::uint64_t steps = 2;
+  for (auto v = order.rbegin(); v != order.rend(); ++v) {  // parents first
+    const auto& children = graph[*v].children;
+    for (const VertexIndex child : children) paths[child] = saturated_add(paths[child], paths[*v]);
+    const std::uint64_t per_copy = children.empty() ? 2 : children.size() + 4;
+    steps = saturated_add(steps, saturated_mul(paths[*v], per_copy));
+  }
+  return steps;
 }
 
 }  // namespace planner

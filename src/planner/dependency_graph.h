@@ -49,10 +49,19 @@ class DependencyGraph {
   // one-line reason. run() must not be called on a graph that fails this.
   bool plannable(std::string* err) const;
 
+  // How many steps run() will take, fixed by the graph whatever the files'
+  // times; for a plannable graph only. A count beyond 64 bits gives the
+  // largest one.
+  std::uint64_t step_count() const;
+
   // Steps A1 until STOP, then prints the closing line. Needs `out` set and
   // `e1` raised. Stops early, without the closing line, once a write to the
   // trace or to `out` has failed.
   void run();
+
+  // Told every kCheckEvery steps of run() how many steps it has taken and how
+  // many commands it has written; for a progress line.
+  std::function<void(std::uint64_t steps, std::uint64_t commands)> on_progress;
 
   // Replaces the file system query, for tests that keep their clock in
   // memory.
@@ -71,6 +80,7 @@ class DependencyGraph {
   // Steps between two looks at the outputs: a step prints a few hundred bytes
   // at most, so a failed write stops the walk within about one output buffer.
   static constexpr std::uint64_t kCheckEvery = 512;
+  std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
   // The graph proper, in order of registration; vertex 0 is the first goal.
   VertexList graph;

@@ -26,6 +26,10 @@ bool is_directory(std::FILE* file);
 // True when `path` names a directory.
 bool is_directory(const char* path);
 
+// True when standard error is a terminal (a console on Windows), where a
+// progress line can be rewritten in place.
+bool stderr_is_terminal();
+
 // True when `path` names the very file that `file` has open (after links).
 bool same_file(std::FILE* file, const char* path);
 

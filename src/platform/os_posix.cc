@@ -64,6 +64,8 @@ extern "C" void on_interrupt(int signal_number) {
 
 bool same_file(std::FILE* file, const char* path) { return same_file(fileno(file), path); }
 
+bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
+
 void handle_signals() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);

@@ -102,6 +102,11 @@ bool same_file(std::FILE* file, const char* path) {
   return held != INVALID_HANDLE_VALUE && same_file(held, path);
 }
 
+bool stderr_is_terminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 // Windows has neither SIGPIPE nor SIGXFSZ: a failed write already returns.
 void handle_signals() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 
