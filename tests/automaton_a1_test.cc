@@ -18,6 +18,7 @@ struct Plan {
   std::string trace;  // the A1 part of the trace, decoded
   std::string todo;   // "todo.bat" as written, raw bytes
   int queries = 0;    // modification-time queries made
+  std::uint64_t counted = 0;  // the steps counted before the walk
 };
 
 Plan plan(std::string_view makefile, std::map<std::string, std::int64_t> times) {
@@ -39,6 +40,7 @@ Plan plan(std::string_view makefile, std::map<std::string, std::int64_t> times) 
     const auto it = times.find(name);
     return it == times.end() ? 0 : it->second;
   });
+  result.counted = a1.step_count();
   a1.out = &todo;
   a1.e1 = true;
   a1.run();
@@ -86,6 +88,22 @@ TEST(AutomatonA1, WorkedExampleAndVariants) {
     EXPECT_EQ(p.trace, golden(v.trace));
     EXPECT_EQ(p.todo, v.todo) << v.trace;
     EXPECT_EQ(p.queries, v.queries) << v.trace;
+  }
+}
+
+// The walk's length is fixed by the graph alone: the count made before the
+// walk is the number of its steps.
+TEST(AutomatonA1, StepCountIsTheNumberOfStateLines) {
+  const char* const makefiles[] = {
+      "g: a\na: b\nb: c\n",                               // chain
+      "g: a0 b0\na0: a1 b1\nb0: a1 b1\na1: l\nb1: l\n",  // diamond ladder
+      "g: l l\n",                                          // listed twice
+      "g: a b\na: s\nb: s\ns: l\n",                       // several parents
+      "g: a b c d e f g1 h\n",                             // wide
+  };
+  for (const char* makefile : makefiles) {
+    const Plan p = plan(makefile, {});
+    EXPECT_EQ(p.counted, test::lines_starting(p.trace, "Автомат A1 перешел")) << makefile;
   }
 }
 

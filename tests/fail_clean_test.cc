@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -124,7 +125,7 @@ TEST(FailClean, EveryInterruptedRunFailsAtOnceAndLeavesNoPartialPlan) {
     child.dir = dir;
     if (row.signal != 0) {
       child.signal = row.signal;
-      child.signal_when = [&dir] {
+      child.signal_when = [&dir](std::string_view) {
         std::error_code ec;
         return fs::file_size(dir / "todo.bat", ec) > 4 && !ec;
       };
@@ -146,6 +147,37 @@ TEST(FailClean, EveryInterruptedRunFailsAtOnceAndLeavesNoPartialPlan) {
       EXPECT_FALSE(left) << todo.size() << " bytes of todo.bat left";
     } else {
       EXPECT_EQ(todo, row.todo);
+    }
+  }
+}
+
+
+// A long walk shows how far it is on a terminal, with the exact total, and
+// nothing when standard error is not a terminal.
+TEST(LongWalk, ProgressLineOnATerminalOnly) {
+  test::ScratchDir dir;
+  dir.write("m.mk", ladder(21));
+  for (const bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal ? "terminal" : "file");
+    test::Child child;
+    child.exe = test::planner_exe();
+    child.args = {"m.mk"};
+    child.dir = dir.path();
+    child.stdout_path = "/dev/null";
+    child.terminal = terminal;
+    child.signal = SIGINT;
+    const auto start = std::chrono::steady_clock::now();
+    child.signal_when = [&start](std::string_view err) {
+      return err.find(" left") != std::string_view::npos ||
+             std::chrono::steady_clock::now() - start > std::chrono::seconds(2);
+    };
+    const auto r = test::run(child);
+    EXPECT_EQ(r.signal, SIGINT);
+    if (terminal) {
+      EXPECT_EQ(r.err.rfind("\rplanner: step ", 0), 0u) << r.err;
+      EXPECT_NE(r.err.find(" of 27,262,972 ("), std::string::npos) << r.err;
+    } else {
+      EXPECT_EQ(r.err, "");
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +120,9 @@ RunResult run(const Child& child) {
   argv.push_back(nullptr);
   int pipe_ends[2] = {-1, -1};
   if (child.close_after > 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  int terminal[2] = {-1, -1};  // the pseudo-terminal's master and slave
+  if (child.terminal && openpty(&terminal[0], &terminal[1], nullptr, nullptr, nullptr) != 0)
+    throw std::runtime_error("openpty failed");
 
   RunResult result;
   // Linux starts a child's peak at the forking process's own peak, so that
@@ -134,7 +138,8 @@ RunResult run(const Child& child) {
     const int in = open("/dev/null", O_RDONLY);
     const int out = child.close_after > 0 ? pipe_ends[1]
                                           : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err =
+        child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const rlimit files{child.file_limit, child.file_limit};
     const rlimit memory{child.memory_limit, child.memory_limit};
     if (in < 0 || out < 0 || err < 0 || chdir(child.dir.c_str()) != 0 ||
@@ -145,6 +150,7 @@ RunResult run(const Child& child) {
     dup2(out, 1);
     dup2(err, 2);
     if (pipe_ends[0] >= 0) close(pipe_ends[0]);
+    if (terminal[0] >= 0) close(terminal[0]);
     execv(child.exe.c_str(), argv.data());
     _exit(127);
   }
@@ -158,14 +164,25 @@ RunResult run(const Child& child) {
     }
     close(pipe_ends[0]);
   }
+  if (child.terminal) {
+    close(terminal[1]);
+    fcntl(terminal[0], F_SETFL, O_NONBLOCK);
+  }
+  // What the terminal shows; read as it comes, so that the child never waits.
+  const auto read_terminal = [&] {
+    char block[4096];
+    for (ssize_t n; child.terminal && (n = read(terminal[0], block, sizeof block)) > 0;)
+      result.err.append(block, static_cast<std::size_t>(n));
+  };
   int status = 0;
   rusage usage{};
   bool signalled = child.signal == 0;
   while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    read_terminal();
     if (std::chrono::steady_clock::now() > deadline) {
       ADD_FAILURE() << child.exe << " killed after " << child.seconds << " s";
       kill(pid, SIGKILL);
-    } else if (!signalled && child.signal_when()) {
+    } else if (!signalled && child.signal_when(result.err)) {
       kill(pid, child.signal);
       signalled = true;
     }
@@ -175,7 +192,12 @@ RunResult run(const Child& child) {
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.peak = std::int64_t{usage.ru_maxrss} * 1024;
   if (child.stdout_path.empty() && child.close_after == 0) result.out = read_file(out_path);
-  result.err = read_file(err_path);
+  if (child.terminal) {
+    read_terminal();
+    close(terminal[0]);
+  } else {
+    result.err = read_file(err_path);
+  }
   return result;
 }
 

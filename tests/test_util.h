@@ -54,8 +54,9 @@ struct Child {
   std::uint64_t file_limit = 1u << 30;
   std::uint64_t memory_limit = 0;   // address space, in bytes; 0: unlimited
   int seconds = 60;
-  int signal = 0;                   // sent once `signal_when` returns true (polled)
-  std::function<bool()> signal_when;
+  bool terminal = false;            // standard error is a pseudo-terminal
+  int signal = 0;                   // sent once `signal_when` holds, polled with
+  std::function<bool(std::string_view err)> signal_when;  // what a terminal showed so far
 };
 
 struct RunResult {
