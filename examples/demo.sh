@@ -9,9 +9,12 @@ example=${1:-c-program}
 source_dir="$root/examples/$example"
 [ -f "$source_dir/files" ] || { echo "demo: no example named '$example'" >&2; exit 2; }
 
+planner="$root/build/default/planner"
+# The first run configures and compiles, which takes a while; say so rather
+# than sit silent. On standard error, so that standard output stays the demo.
+[ -x "$planner" ] || echo "demo: first building build/default/planner (about ten seconds)..." >&2
 cmake --preset default >/dev/null
 cmake --build --preset default --target planner >/dev/null
-planner="$root/build/default/planner"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

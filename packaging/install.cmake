@@ -1,0 +1,49 @@
+# What `cmake --install` puts where, and the packages CPack makes of it:
+# `cpack -G DEB` or `-G TGZ` in a Linux build directory, `cpack -G ZIP` in
+# the Windows one.
+include(GNUInstallDirs)
+
+if(WIN32)
+  # A zip to unpack anywhere: planner.exe and its documents side by side.
+  install(TARGETS planner RUNTIME DESTINATION .)
+  install(FILES README.md LICENSE DESTINATION .)
+else()
+  install(TARGETS planner RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Debian installs man pages compressed, and gzip -n keeps the bytes the
+  # same from build to build.
+  add_custom_command(OUTPUT planner.1.gz
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/docs/planner.1 > planner.1.gz
+    DEPENDS docs/planner.1
+    COMMENT "Compressing the man page")
+  add_custom_target(planner_man ALL DEPENDS planner.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/planner.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The licence in the machine-readable form Debian reads, where it looks.
+  install(FILES README.md LICENSE packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_VENDOR "The planner developers")
+set(CPACK_PACKAGE_CONTACT "The planner developers <dev@planner.invalid>"
+  CACHE STRING "The .deb's Maintainer, as Name <address>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "plans the commands that bring a makefile's first goal up to date")
+# Lines under 80 characters, as the .deb's control file wants them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "planner reads a makefile, compares the modification times of the files it"
+  "names and writes the command lines that must run into todo.bat, deepest"
+  "dependency first; it runs none of them. It prints a step-by-step trace of"
+  "its two automata in Russian, as code page 866 bytes with CR LF line ends.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+endif()
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# Depends: from dpkg-shlibdeps (package dpkg-dev) on the executable.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)
