@@ -26,10 +26,16 @@ namespace fs = std::filesystem;
 std::string ladder(int levels) {
   std::string text = "g: a0 b0\n\tbuild g\n";
   for (int i = 0; i < levels; ++i) {
-    const std::string next = i + 1 < levels ? "a" + std::to_string(i + 1) + " b" + std::to_string(i + 1) : "leaf";
-    for (const char* side : {"a", "b"}) {
-      const std::string goal = side + std::to_string(i);
-      text += goal + ": " + next + "\n\tbuild " + goal + "\n";
+    const std::string n = std::to_string(i);
+    const std::string next = std::to_string(i + 1);
+    for (const char side : {'a', 'b'}) {
+      text.append(1, side).append(n).append(": ");
+      if (i + 1 < levels) {
+        text.append("a").append(next).append(" b").append(next);
+      } else {
+        text.append("leaf");
+      }
+      text.append("\n\tbuild ").append(1, side).append(n).append("\n");
     }
   }
   return text;

@@ -11,9 +11,13 @@ using namespace std::chrono_literals;
 
 // 27262972 as "27,262,972".
 std::string grouped(std::uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (auto at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
 }
 
 // "0:07", "1:02:03", then days and years for walks no one will wait for.
