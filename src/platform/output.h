@@ -2,6 +2,7 @@
 // translation, so what leaves it is the same on every platform.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -64,17 +65,16 @@ class Output {
     put(message.view());
   }
 
-  // The first `size` bytes at `bytes`, which must stay readable for kSpan
-  // bytes. Copying the whole fixed span lets the compiler use a few wide moves
-  // instead of a call sized at run time; the bytes past `size` are
-  // overwritten by what comes next or never sent.
-  template <std::size_t kSpan>
-  void put_spanned(const char* bytes, std::size_t size) {
-    if (static_cast<std::size_t>(end_ - pos_) >= kSpan) {
-      std::memcpy(pos_, bytes, kSpan);
+  // The first `size` bytes of `bytes`. Copying the whole array lets the
+  // compiler use a few wide moves instead of a call sized at run time; the
+  // bytes past `size` are overwritten by what comes next or never sent.
+  template <std::size_t N>
+  void put_prefix(const std::array<char, N>& bytes, std::size_t size) {
+    if (static_cast<std::size_t>(end_ - pos_) >= N) {
+      std::memcpy(pos_, bytes.data(), N);
       pos_ += size;
     } else {
-      put(std::string_view(bytes, size));
+      put(std::string_view(bytes.data(), size));
     }
   }
 

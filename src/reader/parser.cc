@@ -4,6 +4,7 @@
 // line.
 #include "reader/parser.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -34,72 +35,74 @@ Kind kind_of(char c) { return kKinds[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
+// A0 step by step, worked out in advance from the plain path, so that the
+// two cannot disagree: for every state and byte value, the bytes the step
+// prints (its condition line, if one holds, and the state line), the state it
+// leads to and the action it takes. A step of the reader is then one copy and
+// at most one action.
+struct Parser::StepTable {
+  static constexpr std::size_t kStates = 7;
+  // No step prints more; building the table checks it. Copying a whole slot
+  // every time is cheaper than a copy of the exact size.
+  static constexpr std::size_t kSlot = 96;
+
+  struct Step {
+    std::array<char, kSlot> bytes{};  // what the step prints, then unused bytes
+    std::uint8_t size = 0;            // how many of `bytes` the step prints
+    std::uint8_t next = 0;            // the state after the step
+    Action action = Action::kNone;
+  };
+  StepTable();
+  std::array<std::array<Step, 256>, kStates> steps;
+};
+
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
 void Parser::feed(std::string_view chars) {
-  static const a0::StepTable table = build_step_table();
-  constexpr std::size_t kSpan = a0::StepTable::kSpan;
+  static const StepTable table;
   for (const char c : chars) {
     ch = c;
-    if (static_cast<std::uint32_t>(state) >= a0::StepTable::kStates) {
-      // A state set from outside that A0 does not have: the plain path
-      // copes with it as it always did.
-      step();
-      trace_state();
-      continue;
-    }
-    const a0::Step& s = table.steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
+    const StepTable::Step& s =
+        table.steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
     switch (s.action) {
-      case a0::Action::kNone: break;
-      case a0::Action::kZ1: z1(); break;
-      case a0::Action::kZ2: z2(); break;
-      case a0::Action::kZ3: z3(); break;
-      case a0::Action::kZ4: z4(); break;
-      case a0::Action::kZ5: z5(); break;
-      case a0::Action::kZ6: z6(); break;
+      case Action::kNone: break;
+      case Action::kZ1: z1(); break;
+      case Action::kZ2: z2(); break;
+      case Action::kZ3: z3(); break;
+      case Action::kZ4: z4(); break;
+      case Action::kZ5: z5(); break;
+      case Action::kZ6: z6(); break;
     }
     state = s.next;
-    trace_.put_spanned<kSpan>(table.bytes.data() + s.offset, s.size);
-  }
-}
-
-void Parser::feed_plain(std::string_view chars) {
-  for (const char c : chars) {
-    ch = c;
-    step();
-    trace_state();
+    trace_.put_prefix(s.bytes, s.size);
   }
 }
 
 // Runs one plain step for every state and byte on a scratch parser, whose
 // graph already has a goal for the actions to work on, and keeps what each
 // printed and did.
-a0::StepTable Parser::build_step_table() {
-  a0::StepTable table;
+Parser::StepTable::StepTable() {
   StringSink sink;
   Output out(sink);
   Parser scratch(out);
   scratch.a1.add_vertex("g");
-  for (std::size_t s = 0; s < a0::StepTable::kStates; ++s) {
+  for (std::size_t s = 0; s < kStates; ++s) {
     for (std::size_t b = 0; b < 256; ++b) {
       scratch.state = static_cast<std::int32_t>(s);
       scratch.ch = static_cast<char>(b);
-      scratch.performed_ = a0::Action::kNone;
+      scratch.performed_ = Action::kNone;
       scratch.step();
       scratch.trace_state();
       out.flush();
-      if (sink.data.size() > a0::StepTable::kSpan) throw std::logic_error("A0 step too long");
-      a0::Step& step = table.steps[s][b];
-      step.offset = static_cast<std::uint32_t>(table.bytes.size());
+      if (sink.data.size() > kSlot) throw std::logic_error("A0 step too long");
+      Step& step = steps[s][b];
+      std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
       step.action = scratch.performed_;
-      table.bytes.insert(table.bytes.end(), sink.data.begin(), sink.data.end());
       sink.data.clear();
     }
   }
-  table.bytes.resize(table.bytes.size() + a0::StepTable::kSpan);
-  return table;
 }
 
 void Parser::finish() { trace_.put(a0::kClosing); }
@@ -194,34 +197,34 @@ bool Parser::x4() { return report(kind_of(ch) == Kind::kLineEnd, a0::kX4.view())
 bool Parser::x5() { return report(kind_of(ch) == Kind::kTab, a0::kX5.view()); }
 
 void Parser::z1() {
-  performed_ = a0::Action::kZ1;
+  performed_ = Action::kZ1;
   buffers.append_goal(ch);
 }
 
 void Parser::z2() {
-  performed_ = a0::Action::kZ2;
+  performed_ = Action::kZ2;
   buffers.append_item(ch);
 }
 
 void Parser::z3() {
-  performed_ = a0::Action::kZ3;
+  performed_ = Action::kZ3;
   goal_ = a1.add_vertex(buffers.copy_goal());
 }
 
 void Parser::z4() {
-  performed_ = a0::Action::kZ4;
+  performed_ = Action::kZ4;
   a1.add_dependency(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
-  performed_ = a0::Action::kZ5;
+  performed_ = Action::kZ5;
   a1.add_command(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z6() {
-  performed_ = a0::Action::kZ6;
+  performed_ = Action::kZ6;
   buffers.reset_goal();
   buffers.reset_item();
   buffers.append_goal(ch);

@@ -8,7 +8,6 @@
 #include "planner/dependency_graph.h"
 #include "platform/output.h"
 #include "reader/buffer.h"
-#include "reader/step_table.h"
 
 namespace planner {
 
@@ -22,9 +21,6 @@ class Parser {
   // Steps A0 once per character. The characters are those the text-mode read
   // delivers (see deliver_text); feed may be called once per block.
   void feed(std::string_view chars);
-  // The same as feed, evaluating one condition after the other as the state
-  // table reads; feed takes its steps from a table built this way.
-  void feed_plain(std::string_view chars);
   // The end of input: prints the closing line. A token still being collected
   // is not delivered.
   void finish();
@@ -35,14 +31,20 @@ class Parser {
   }
 
   char ch = 0;                // the character just read
-  std::int32_t state = LINE;  // current state of A0
+  std::int32_t state = LINE;  // current state of A0; always one of State
   Buffer buffers;             // the token buffers
   DependencyGraph a1;         // the graph the actions fill; A1 runs on it later
 
  private:
+  // The actions, as a step taken from the table names them; every step
+  // takes at most one, as the five character classes are disjoint.
+  enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6 };
+  struct StepTable;
+
+  // One step as the state table reads, one condition after the other; feed
+  // takes its steps from a table built this way.
   void step();
   void trace_state();
-  static a0::StepTable build_step_table();
   bool report(bool value, std::string_view message);
 
   bool x1();
@@ -63,7 +65,7 @@ class Parser {
   // commands need no second lookup of a name that may be very long.
   VertexIndex goal_ = 0;
   // The action the last plain step took, as the table records it.
-  a0::Action performed_ = a0::Action::kNone;
+  Action performed_ = Action::kNone;
 };
 
 }  // namespace planner
