@@ -103,8 +103,7 @@ bool DependencyGraph::x2() {
 // Names are unique in the graph, so two copies have equal names exactly when
 // they are copies of the same vertex.
 bool DependencyGraph::x3() {
-  const bool same =
-      !stack1.empty() && !stack2.empty() && stack1.top().index == stack2.top().index;
+  const bool same = !stack1.empty() && !stack2.empty() && stack1.top().index == stack2.top().index;
   return report(same, a1::kX3.view(), a1::kNotX3.view());
 }
 

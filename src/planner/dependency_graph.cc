@@ -8,9 +8,8 @@
 namespace planner {
 
 DependencyGraph::DependencyGraph(Output& trace)
-    : trace_(trace), modification_time_([](const char* name) {
-        return os::modification_time(name);
-      }) {}
+    : trace_(trace),
+      modification_time_([](const char* name) { return os::modification_time(name); }) {}
 
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) const {
   return find_vertex(name, NameIndex::hash(name));
@@ -18,8 +17,7 @@ std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) c
 
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name,
                                                         std::uint32_t hash) const {
-  return index_.find(name, hash,
-                     [this](VertexIndex i) { return graph.name(i); });
+  return index_.find(name, hash, [this](VertexIndex i) { return graph.name(i); });
 }
 
 VertexIndex DependencyGraph::add_vertex(std::string_view name) {
@@ -95,7 +93,8 @@ std::vector<VertexIndex> reachable_cycle(const GraphStore& graph) {
 // stays one readable line.
 std::string shown(std::string_view name) {
   constexpr std::size_t kLongest = 80;
-  return name.size() <= kLongest ? std::string(name) : std::string(name.substr(0, kLongest)) + "...";
+  return name.size() <= kLongest ? std::string(name)
+                                 : std::string(name.substr(0, kLongest)) + "...";
 }
 
 // "a -> b -> a"; a cycle of many names keeps its two ends.

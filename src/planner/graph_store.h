@@ -58,15 +58,17 @@ class GraphStore {
   static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
 
   struct Record {
-    std::string_view name;                        // in text_
-    ListPool<VertexIndex>::List children;         // in children_
-    ListPool<std::string_view>::List commands;    // in commands_, the texts in text_
+    std::string_view name;                      // in text_
+    ListPool<VertexIndex>::List children;       // in children_
+    ListPool<std::string_view>::List commands;  // in commands_, the texts in text_
   };
 
   const Record& record(VertexIndex vertex) const {
     return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
   }
-  Record& record(VertexIndex vertex) { return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)]; }
+  Record& record(VertexIndex vertex) {
+    return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
+  }
 
   std::vector<std::vector<Record>> chunks_;  // records, kChunk to a chunk
   std::size_t size_ = 0;                     // records in all chunks

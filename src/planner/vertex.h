@@ -14,7 +14,7 @@ using VertexIndex = std::uint32_t;
 // never change once the reader is done, so the copy shares them with the
 // graph through `index`, and owns only its walk.
 struct Vertex {
-  VertexIndex index;            // the graph vertex this is a copy of
+  VertexIndex index;             // the graph vertex this is a copy of
   std::uint32_t next_child = 0;  // entries of the vertex's children this copy has walked
   bool marked = false;           // this copy must be rebuilt
 };
