@@ -33,7 +33,6 @@ class VertexStack {
   Vertex& top() { return entries_.back(); }
   const Vertex& top() const { return entries_.back(); }
   bool empty() const { return entries_.empty(); }
-  std::size_t size() const { return entries_.size(); }
 
  private:
   std::vector<Vertex> entries_;  // bottom first
