@@ -91,9 +91,9 @@ ReadingResult reading(const Options& options, const fs::path& root, std::size_t 
               run.max_rss_kib * 1024.0 / kMiB, run.max_rss_kib * 1024.0 / input);
   std::printf("  cat of the trace       %9.1f ms (%.2f GB/s); planner / cat %.2fx\n",
               cat.seconds * 1e3, trace_bytes / cat.seconds / 1e9, run.seconds / cat.seconds);
-  std::printf("  target >= 5 GB/s: %s; within 2x of cat: %s; memory < 10x + 8 MiB: %s\n",
-              verdict(trace_bytes / run.seconds >= 5e9), verdict(run.seconds <= 2 * cat.seconds),
-              verdict(run.max_rss_kib * 1024.0 < 10 * input + 8 * kMiB));
+  std::printf("  target >= 5 GB/s: %s; within 1.6x of cat: %s; memory <= 5x + 8 MB: %s\n",
+              verdict(trace_bytes / run.seconds >= 5e9), verdict(run.seconds <= 1.6 * cat.seconds),
+              verdict(run.max_rss_kib * 1024.0 <= 5 * input + 8e6));
   return {run.seconds, cat.seconds, trace_bytes};
 }
 
@@ -124,8 +124,27 @@ void planning(const Options& options, const fs::path& root, bench::PlanShape sha
               replay * 1e3, queries / replay, run.seconds / replay);
   std::printf("  walk in-process        %9.1f ms, trace discarded\n",
               profile.planning_seconds * 1e3);
-  std::printf("  target >= 1M steps: %s; within 1.5x of the stat loop: %s\n",
-              verdict(profile.a1_steps >= 1'000'000), verdict(run.seconds <= 1.5 * replay));
+  std::printf("  target >= 1M steps: %s; within 1.2x of the stat loop: %s\n",
+              verdict(profile.a1_steps >= 1'000'000), verdict(run.seconds <= 1.2 * replay));
+}
+
+// Peak memory on inputs whose walk once grew with everything waiting on its
+// stacks; one run each, as the peak hardly varies.
+void memory(const Options& options, const fs::path& root, std::size_t scale) {
+  std::printf("memory, one run each:\n");
+  int n = 0;
+  for (const bench::MemoryCase& c : bench::memory_makefiles(scale)) {
+    const fs::path dir = root / ("memory" + std::to_string(n++));
+    fs::create_directory(dir);
+    bench::write_file(dir / "m.mk", c.makefile);
+    bench::lay_out_memory_files(dir);
+    const bench::ChildRun run = bench::run_child({options.planner, "m.mk"}, dir, "/dev/null");
+    if (run.status != 0) throw std::runtime_error(c.name + ": the planner failed");
+    const double input = static_cast<double>(c.makefile.size());
+    const double peak = run.max_rss_kib * 1024.0;
+    std::printf("  %-52s %6.2f MB: peak %6.1f MiB, %.1fs; <= 10x + 16 MB: %s\n", c.name.c_str(),
+                input / 1e6, peak / kMiB, run.seconds, verdict(peak <= 10 * input + 16e6));
+  }
 }
 
 Options parse(int argc, char** argv) {
@@ -171,10 +190,11 @@ int main(int argc, char** argv) {
     const ReadingResult twice = reading(options, root, 2 * rules, times);
     const double ratio = twice.seconds / single.seconds;
     const double per_byte = ratio * single.trace_bytes / twice.trace_bytes;
-    std::printf("doubling the rules: x%.2f the time (x%.2f per trace byte); target <= x2.2: %s\n",
-                ratio, per_byte, verdict(ratio <= 2.2));
+    std::printf("doubling the rules: x%.2f the time (x%.2f per trace byte); target <= x2.1: %s\n",
+                ratio, per_byte, verdict(ratio <= 2.1));
     planning(options, root, options.quick ? bench::PlanShape{100, 64} : bench::PlanShape{1300, 64},
              times);
+    memory(options, root, options.quick ? 10 : 1);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "planner_bench: %s\n", e.what());
     status = 1;

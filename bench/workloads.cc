@@ -79,4 +79,41 @@ void lay_out_planning_files(const std::filesystem::path& dir, PlanShape shape) {
   }
 }
 
+std::vector<MemoryCase> memory_makefiles(std::size_t scale) {
+  auto repeated = [](const std::string& piece, std::size_t times) {
+    std::string text;
+    text.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i) text += piece;
+    return text;
+  };
+  const std::size_t fan = 10'000 / scale;
+  const std::size_t square = 1'000 / scale;
+  const std::size_t rules = 100'000 / scale;
+  std::vector<MemoryCase> cases;
+  cases.push_back(
+      {"a over " + std::to_string(fan) + " b, b with a " + std::to_string(100 / scale) +
+           " KB command, up to date",
+       "a:" + repeated(" b", fan) + "\nb: c\n\t" + std::string(100'000 / scale, 'x') + "\n"});
+  cases.push_back({"a over " + std::to_string(square) + " d, d over as many e, missing",
+                   "a:" + repeated(" d", square) + "\nd:" + repeated(" e", square) + "\n"});
+  std::string chain;
+  for (std::size_t i = 0; i < rules; ++i) {
+    const std::string goal = "r" + std::to_string(i);
+    chain += goal + ": r" + std::to_string(i + 1) + "\n\tmake " + goal + "\n";
+  }
+  cases.push_back({"a chain of " + std::to_string(rules) + " rules, missing", chain});
+  std::string wide = "g:";
+  for (std::size_t i = 0; i < rules; ++i) wide += " d" + std::to_string(i);
+  cases.push_back(
+      {"one rule over " + std::to_string(rules) + " leaves, missing", wide + "\n\tlink\n"});
+  return cases;
+}
+
+void lay_out_memory_files(const std::filesystem::path& dir) {
+  constexpr long kBase = 1'600'000'000;
+  touch(dir / "c", kBase);
+  touch(dir / "b", kBase + 1);
+  touch(dir / "a", kBase + 2);
+}
+
 }  // namespace bench

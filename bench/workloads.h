@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -26,6 +27,19 @@ std::string planning_makefile(PlanShape shape);
 // times: leaves older than their mid, except in the first eighth of mids,
 // whose source is newer, so the blocks over them and the root are rebuilt.
 void lay_out_planning_files(const std::filesystem::path& dir, PlanShape shape);
+
+// Makefiles whose walk once held a deep copy of every vertex waiting on its
+// stacks: each a name for the report and its text. `scale` 1 gives the full
+// sizes, 10 a tenth of them.
+struct MemoryCase {
+  std::string name;
+  std::string makefile;
+};
+std::vector<MemoryCase> memory_makefiles(std::size_t scale);
+
+// Creates files a, b and c in `dir`, each newer than the next, so that a
+// makefile whose rules are "a: b ..." and "b: c" has nothing to rebuild.
+void lay_out_memory_files(const std::filesystem::path& dir);
 
 // Writes `bytes` to `path`.
 void write_file(const std::filesystem::path& path, const std::string& bytes);

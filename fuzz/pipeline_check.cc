@@ -54,19 +54,17 @@ std::string read_in_blocks(std::string_view bytes, Parser& parser) {
 void check_graph(const DependencyGraph& graph) {
   const auto& vertices = graph.vertices();
   const std::size_t n = vertices.size();
-  VertexIndex i = 0;
-  for (const Vertex& v : vertices) {
+  for (VertexIndex i = 0; i < n; ++i) {
+    const auto v = vertices[i];
     require(!v.name.empty(), "names are not empty");
     for (const char c : v.name) require(is_name_byte(c), "names hold only name bytes");
     require(graph.find_vertex(v.name) == i, "each name is registered once, at its index");
     for (const VertexIndex child : v.children) require(child < n, "every child index is valid");
-    for (const std::string& command : v.commands) {
+    for (const std::string_view command : v.commands) {
       for (const char c : command) {
         require(is_name_byte(c) || c == ':' || c == ' ', "commands hold name bytes, ':', ' '");
       }
     }
-    require(v.next_child == 0 && !v.marked, "the graph's vertices are never walked");
-    ++i;
   }
 }
 
@@ -126,7 +124,7 @@ std::size_t walk_visits(const DependencyGraph& graph, const Reach& reach) {
 
 // Modification times from the name and the input alone: small values, so that
 // equal times and missing files (0) come up often.
-std::int64_t invented_time(const std::string& name, std::uint32_t seed) {
+std::int64_t invented_time(std::string_view name, std::uint32_t seed) {
   std::uint32_t h = 2166136261u ^ seed;
   for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
   return static_cast<std::int64_t>(h % 4);
@@ -146,10 +144,10 @@ std::string expected_todo(const DependencyGraph& graph, std::uint32_t seed) {
   std::vector<Frame> path{{0}};
   while (!path.empty()) {
     Frame& top = path.back();
-    const Vertex& goal = vertices[top.vertex];
+    const auto goal = vertices[top.vertex];
     if (top.walked < goal.children.size()) {
       const VertexIndex c = goal.children[goal.children.size() - 1 - top.walked++];
-      const Vertex& child = vertices[c];
+      const auto child = vertices[c];
       if (!child.children.empty()) {
         path.push_back({c});
       } else if (invented_time(child.name, seed) > invented_time(goal.name, seed)) {
@@ -160,7 +158,7 @@ std::string expected_todo(const DependencyGraph& graph, std::uint32_t seed) {
     const bool rebuild = top.rebuild || invented_time(goal.name, seed) == 0;
     path.pop_back();
     if (!rebuild) continue;
-    for (const std::string& command : goal.commands) todo += command + "\r\n";
+    for (const std::string_view command : goal.commands) todo.append(command) += "\r\n";
     if (!path.empty()) path.back().rebuild = true;
   }
   return todo;

@@ -32,8 +32,10 @@ TEST_F(GraphTest, RegistersInOrderAndAccumulatesAcrossRules) {
   g.add_dependency("a", "c");
   g.add_command("all", "link");
   g.add_command("a", "");
-  g.add_dependency("b", "a");  // first seen as a dependency, later a goal
-  EXPECT_EQ(describe(g), "all: a b\n\tlink\na: c\n\t\nb: a\nc:\n");
+  g.add_dependency("b", "a");    // first seen as a dependency, later a goal
+  g.add_dependency("all", "c");  // lists that grow after others have
+  g.add_command("all", "strip");
+  EXPECT_EQ(describe(g), "all: a b c\n\tlink\n\tstrip\na: c\n\t\nb: a\nc:\n");
   EXPECT_EQ(g.find_vertex("c"), 3u);
   EXPECT_FALSE(g.find_vertex("d"));
 }

@@ -24,11 +24,12 @@ namespace planner::test {
 std::string describe(const DependencyGraph& graph) {
   std::string text;
   const auto& vertices = graph.vertices();
-  for (const Vertex& v : vertices) {
-    text += v.name + ":";
-    for (const VertexIndex child : v.children) text += " " + vertices.at(child).name;
+  for (VertexIndex i = 0; i < vertices.size(); ++i) {
+    const auto v = vertices[i];
+    text.append(v.name) += ":";
+    for (const VertexIndex child : v.children) text.append(" ").append(vertices.name(child));
     text += "\n";
-    for (const auto& command : v.commands) text += "\t" + command + "\n";
+    for (const auto command : v.commands) text.append("\t").append(command) += "\n";
   }
   return text;
 }

@@ -96,28 +96,31 @@ bool DependencyGraph::e1_event() {
 
 bool DependencyGraph::x1() {
   if (stack1.empty()) return false;  // silent, as the trace has it
-  return report(!stack1.back().children.empty(), a1::kX1.view(), a1::kNotX1.view());
+  return report(graph.child_count(stack1.top().index) != 0, a1::kX1.view(), a1::kNotX1.view());
 }
 
 bool DependencyGraph::x2() {
-  const bool left = !stack2.empty() && stack2.back().next_child < stack2.back().children.size();
+  const bool left =
+      !stack2.empty() && stack2.top().next_child < graph.child_count(stack2.top().index);
   return report(left, a1::kX2.view(), a1::kNotX2.view());
 }
 
+// Names are unique in the graph, so two copies have equal names exactly when
+// they are copies of the same vertex.
 bool DependencyGraph::x3() {
-  const bool same = !stack1.empty() && !stack2.empty() && stack1.back().name == stack2.back().name;
+  const bool same = !stack1.empty() && !stack2.empty() && stack1.top().index == stack2.top().index;
   return report(same, a1::kX3.view(), a1::kNotX3.view());
 }
 
 bool DependencyGraph::x4() {
-  return report(!stack2.empty() && stack2.back().marked, a1::kX4.view(), a1::kNotX4.view());
+  return report(!stack2.empty() && stack2.top().marked, a1::kX4.view(), a1::kNotX4.view());
 }
 
 bool DependencyGraph::x5() {
   bool newer = false;
   if (!stack1.empty() && !stack2.empty()) {
-    const std::int64_t leaf = modification_time(stack1.back().name);
-    newer = leaf > modification_time(stack2.back().name);
+    const std::int64_t leaf = modification_time(graph.name(stack1.top().index).data());
+    newer = leaf > modification_time(graph.name(stack2.top().index).data());
   }
   return report(newer, a1::kX5.view(), a1::kNotX5.view());
 }
@@ -127,52 +130,57 @@ bool DependencyGraph::x6() {
 }
 
 bool DependencyGraph::x7() {
-  const bool missing = !stack2.empty() && modification_time(stack2.back().name) == 0;
+  const bool missing =
+      !stack2.empty() && modification_time(graph.name(stack2.top().index).data()) == 0;
   return report(missing, a1::kX7.view(), a1::kNotX7.view());
 }
 
+// Every push is a fresh copy: nothing walked, no mark.
+
 void DependencyGraph::z1() {
-  if (!graph.empty()) stack1.push_back(graph[0]);
+  if (!graph.empty()) stack1.push(0);
 }
 
 void DependencyGraph::z2() {
-  if (!stack1.empty()) stack2.push_back(stack1.back());
+  if (!stack1.empty()) stack2.push(stack1.top().index);
 }
 
 void DependencyGraph::z3() {
   if (stack2.empty()) return;
-  Vertex& parent = stack2.back();
-  if (parent.next_child >= parent.children.size()) return;
+  Vertex& parent = stack2.top();
+  const auto children = graph[parent.index].children;
+  if (parent.next_child >= children.size()) return;
   const VertexIndex k = parent.next_child++;
-  stack1.push_back(graph[parent.children[k]]);
+  stack1.push(children[k]);
 }
 
 void DependencyGraph::z4() {
-  if (!stack1.empty()) stack1.pop_back();
-  if (!stack2.empty()) stack2.pop_back();
+  if (!stack1.empty()) stack1.pop();
+  if (!stack2.empty()) stack2.pop();
 }
 
 void DependencyGraph::z5() {
   if (stack1.empty() || stack2.empty()) return;
+  const auto commands = graph[stack1.top().index].commands;
   if (out != nullptr) {
-    for (const std::string& command : stack1.back().commands) {
+    for (const std::string_view command : commands) {
       out->put_text(command);
       out->put_text('\n');
     }
   }
-  commands_written_ += stack1.back().commands.size();
-  stack2.pop_back();
-  stack1.pop_back();
-  if (!stack2.empty()) stack2.back().marked = true;
+  commands_written_ += commands.size();
+  stack2.pop();
+  stack1.pop();
+  if (!stack2.empty()) stack2.top().marked = true;
 }
 
 void DependencyGraph::z6() {
-  if (!stack1.empty()) stack1.pop_back();
+  if (!stack1.empty()) stack1.pop();
 }
 
 void DependencyGraph::z7() {
-  if (!stack1.empty()) stack1.pop_back();
-  if (!stack2.empty()) stack2.back().marked = true;
+  if (!stack1.empty()) stack1.pop();
+  if (!stack2.empty()) stack2.top().marked = true;
 }
 
 }  // namespace planner

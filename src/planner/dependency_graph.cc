@@ -8,9 +8,8 @@
 namespace planner {
 
 DependencyGraph::DependencyGraph(Output& trace)
-    : trace_(trace), modification_time_([](const std::string& name) {
-        return os::modification_time(name.c_str());
-      }) {}
+    : trace_(trace),
+      modification_time_([](const char* name) { return os::modification_time(name); }) {}
 
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) const {
   return find_vertex(name, NameIndex::hash(name));
@@ -18,8 +17,7 @@ std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) c
 
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name,
                                                         std::uint32_t hash) const {
-  return index_.find(name, hash,
-                     [this](VertexIndex i) -> std::string_view { return graph[i].name; });
+  return index_.find(name, hash, [this](VertexIndex i) { return graph.name(i); });
 }
 
 VertexIndex DependencyGraph::add_vertex(std::string_view name) {
@@ -28,8 +26,7 @@ VertexIndex DependencyGraph::add_vertex(std::string_view name) {
   // The last index stays free: the name index marks empty slots with it.
   if (graph.size() >= std::numeric_limits<VertexIndex>::max())
     throw std::length_error("too many vertices");
-  const auto index = static_cast<VertexIndex>(graph.size());
-  graph.emplace_back(name);
+  const VertexIndex index = graph.add(name);
   index_.insert(hash, index);
   return index;
 }
@@ -40,7 +37,7 @@ void DependencyGraph::add_dependency(std::string_view goal, std::string_view dep
 
 void DependencyGraph::add_dependency(VertexIndex goal, std::string_view dependency) {
   const VertexIndex child = add_vertex(dependency);
-  graph[goal].append_child(child);
+  graph.append_child(goal, child);
 }
 
 void DependencyGraph::add_command(std::string_view goal, std::string_view text) {
@@ -50,7 +47,7 @@ void DependencyGraph::add_command(std::string_view goal, std::string_view text) 
 }
 
 void DependencyGraph::add_command(VertexIndex goal, std::string_view text) {
-  graph[goal].append_command(text);
+  graph.append_command(goal, text);
 }
 
 namespace {
@@ -64,7 +61,7 @@ struct Reach {
 
 // Iterative, so that a chain as long as the graph cannot exhaust the native
 // stack.
-Reach reach(const VertexList& graph) {
+Reach reach(const GraphStore& graph) {
   enum Color : unsigned char { kUnseen, kOnPath, kDone };
   std::vector<Color> color(graph.size(), kUnseen);
   struct Frame {
@@ -76,7 +73,7 @@ Reach reach(const VertexList& graph) {
   color[0] = kOnPath;
   while (!path.empty()) {
     Frame& top = path.back();
-    const auto& children = graph[top.vertex].children;
+    const auto children = graph[top.vertex].children;
     if (top.next == children.size()) {
       color[top.vertex] = kDone;
       found.post_order.push_back(top.vertex);
@@ -112,13 +109,14 @@ std::uint64_t saturated_mul(std::uint64_t a, std::uint64_t b) {
 
 // A name as a message shows it: a goal can be a whole file long, and an error
 // stays one readable line.
-std::string shown(const std::string& name) {
+std::string shown(std::string_view name) {
   constexpr std::size_t kLongest = 80;
-  return name.size() <= kLongest ? name : name.substr(0, kLongest) + "...";
+  return name.size() <= kLongest ? std::string(name)
+                                 : std::string(name.substr(0, kLongest)) + "...";
 }
 
 // "a -> b -> a"; a cycle of many names keeps its two ends.
-std::string shown_cycle(const VertexList& graph, const std::vector<VertexIndex>& cycle) {
+std::string shown_cycle(const GraphStore& graph, const std::vector<VertexIndex>& cycle) {
   constexpr std::size_t kEnds = 8;
   std::string text;
   for (std::size_t i = 0; i < cycle.size(); ++i) {
@@ -127,7 +125,7 @@ std::string shown_cycle(const VertexList& graph, const std::vector<VertexIndex>&
       i = cycle.size() - kEnds;
     }
     if (i > 0) text += " -> ";
-    text += shown(graph[cycle[i]].name);
+    text += shown(graph.name(cycle[i]));
   }
   return text;
 }
@@ -139,8 +137,8 @@ bool DependencyGraph::plannable(std::string* err) const {
     *err = "makefile has no rule: no goal name is followed by a colon";
     return false;
   }
-  if (graph[0].children.empty()) {
-    *err = "first goal '" + shown(graph[0].name) +
+  if (graph.child_count(0) == 0) {
+    *err = "first goal '" + shown(graph.name(0)) +
            "' has no dependencies (does its rule header lack a line end?)";
     return false;
   }
@@ -163,7 +161,7 @@ std::uint64_t DependencyGraph::step_count() const {
   paths[0] = 1;
   std::uint64_t steps = 2;
   for (auto v = order.rbegin(); v != order.rend(); ++v) {  // parents first
-    const auto& children = graph[*v].children;
+    const auto children = graph[*v].children;
     for (const VertexIndex child : children) paths[child] = saturated_add(paths[child], paths[*v]);
     const std::uint64_t per_copy = children.empty() ? 2 : children.size() + 4;
     steps = saturated_add(steps, saturated_mul(paths[*v], per_copy));

@@ -9,16 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "planner/graph_store.h"
 #include "planner/name_index.h"
 #include "planner/vertex.h"
-#include "planner/vertex_list.h"
 #include "platform/output.h"
 
 namespace planner {
 
-// A file's modification time by name, in whole seconds; 0 when the file
-// cannot be queried (missing files above all).
-using ModificationTimeFn = std::function<std::int64_t(const std::string& name)>;
+// A file's modification time by NUL-terminated name, in whole seconds; 0 when
+// the file cannot be queried (missing files above all).
+using ModificationTimeFn = std::function<std::int64_t(const char* name)>;
 
 class DependencyGraph {
  public:
@@ -67,12 +67,12 @@ class DependencyGraph {
   // memory.
   void set_modification_time(ModificationTimeFn fn) { modification_time_ = std::move(fn); }
 
-  const VertexList& vertices() const { return graph; }
+  const GraphStore& vertices() const { return graph; }
 
   // --- Fields of A1. ---
   std::int32_t state = START;  // current state of A1
-  std::vector<Vertex> stack1;  // vertices waiting; the top is the active one
-  std::vector<Vertex> stack2;  // vertices whose children are being walked
+  VertexStack stack1;          // vertices waiting; the top is the active one
+  VertexStack stack2;          // vertices whose children are being walked
   bool e1 = false;             // the start event, raised by the driver
   Output* out = nullptr;       // "todo.bat", owned and closed by the driver
 
@@ -83,14 +83,14 @@ class DependencyGraph {
   std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
   // The graph proper, in order of registration; vertex 0 is the first goal.
-  VertexList graph;
+  GraphStore graph;
   // Index of every name in `graph`, so that lookups stay constant-time.
   NameIndex index_;
   std::optional<VertexIndex> find_vertex(std::string_view name, std::uint32_t hash) const;
   Output& trace_;
   ModificationTimeFn modification_time_;
 
-  std::int64_t modification_time(const std::string& name) const { return modification_time_(name); }
+  std::int64_t modification_time(const char* name) const { return modification_time_(name); }
   void step();
   void trace_state();
   bool report(bool value, std::string_view yes, std::string_view no);

@@ -1,9 +1,8 @@
-// One node of the dependency graph.
+// A vertex as the walk holds it, and the walk's two stacks of them.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace planner {
@@ -11,39 +10,32 @@ namespace planner {
 // Position of a vertex in DependencyGraph's `graph`.
 using VertexIndex = std::uint32_t;
 
+// One copy of a graph vertex on a stack. Its name, children and commands
+// never change once the reader is done, so the copy shares them with the
+// graph through `index`, and owns only its walk.
 struct Vertex {
-  explicit Vertex(std::string_view vertex_name) : name(vertex_name) {}
+  VertexIndex index;             // the graph vertex this is a copy of
+  std::uint32_t next_child = 0;  // entries of the vertex's children this copy has walked
+  bool marked = false;           // this copy must be rebuilt
+};
 
-  // The copy rule: a copy takes the commands, the name and the children, and
-  // starts its walk afresh (next_child 0, marked false) whatever the source
-  // holds. The planner pushes only such copies.
-  Vertex(const Vertex& other)
-      : commands(other.commands), name(other.name), children(other.children) {}
-  Vertex& operator=(const Vertex& other) {
-    commands = other.commands;
-    name = other.name;
-    children = other.children;
-    next_child = 0;
-    marked = false;
-    return *this;
-  }
-  // A move relocates the same copy (inside a stack, say) and keeps its walk.
-  Vertex(Vertex&&) noexcept = default;
-  Vertex& operator=(Vertex&&) noexcept = default;
-  ~Vertex() = default;
+// A plain value: a stack that grows moves its entries as bytes, so no walk is
+// reset or carried into another entry on the way.
+static_assert(std::is_trivially_copyable_v<Vertex>);
+static_assert(sizeof(Vertex) <= 16);
 
-  void append_child(VertexIndex index) {
-    // Most rules list a few names: one allocation instead of three.
-    if (children.capacity() == 0) children.reserve(4);
-    children.push_back(index);
-  }
-  void append_command(std::string_view text) { commands.emplace_back(text); }
+// A last-in, first-out stack of vertex copies. The only way onto it is a
+// fresh copy of a graph vertex, with nothing walked and no mark.
+class VertexStack {
+ public:
+  void push(VertexIndex vertex) { entries_.push_back(Vertex{vertex}); }
+  void pop() { entries_.pop_back(); }
+  Vertex& top() { return entries_.back(); }
+  const Vertex& top() const { return entries_.back(); }
+  bool empty() const { return entries_.empty(); }
 
-  std::vector<std::string> commands;  // command lines, in makefile order
-  std::string name;                   // goal or file name; the path whose time is asked
-  std::vector<VertexIndex> children;  // one per dependency occurrence, duplicates kept
-  std::uint32_t next_child = 0;       // entries of `children` this copy has walked
-  bool marked = false;                // this copy must be rebuilt
+ private:
+  std::vector<Vertex> entries_;  // bottom first
 };
 
 }  // namespace planner

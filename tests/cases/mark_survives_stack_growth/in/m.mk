@@ -1,0 +1,4 @@
+g: a l
+	build g
+a: b
+	build a
