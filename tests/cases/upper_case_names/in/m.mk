@@ -1,0 +1,6 @@
+App: Main.o
+	link
+Main.o: Main.c
+	cc Main.c
+main.o: main.c
+	cc main.c
