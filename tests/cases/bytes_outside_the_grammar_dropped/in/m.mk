@@ -1,2 +1,2 @@
-my_file.o: old.h c:x Ðz/w
+€ÿÀmy_file.o: old.h c:x Ðz/w
 	cc > log | "q"

@@ -1,4 +1,4 @@
-all: c01
+all: lib c01
 c01: c02
 c02: c03
 c03: c04
