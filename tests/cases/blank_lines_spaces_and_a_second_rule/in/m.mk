@@ -1,0 +1,10 @@
+
+ 
+all :  a.o   b.o
+
+ 
+	one
+	two
+
+all: c
+	three

@@ -1,0 +1,2 @@
+€ÿÀmy_file.o: old.h c:x Ðz/w
+	cc > log | "q"

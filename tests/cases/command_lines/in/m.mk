@@ -1,0 +1,7 @@
+g: l ccxc
+	cc	x	
+	
+  	  cc  x
+  cc x
+c: d
+	link

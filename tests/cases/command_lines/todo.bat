@@ -1,0 +1,4 @@
+link
+ccx
+
+  cc  x

@@ -1,0 +1,4 @@
+g: l l m m
+	cg
+m: s
+	cm

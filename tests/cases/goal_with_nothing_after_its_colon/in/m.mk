@@ -1,0 +1,6 @@
+all:
+b:c d
+	cmd
+d:
+	cc x
+	cd

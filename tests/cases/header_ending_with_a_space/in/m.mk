@@ -1,0 +1,3 @@
+all: a 
+	cc -c a.c
+	link

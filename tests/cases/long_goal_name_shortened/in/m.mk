@@ -1,0 +1,1 @@
+goal-name-goal-name-goal-name-goal-name-goal-name-goal-name-goal-name-goal-name-goal-name-goal-name-:

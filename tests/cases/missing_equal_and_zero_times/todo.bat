@@ -1,0 +1,3 @@
+cc gone
+cc zero
+link

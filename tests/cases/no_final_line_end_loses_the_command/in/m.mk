@@ -1,0 +1,3 @@
+g: l
+	one
+	two

@@ -1,0 +1,3 @@
+g: l h
+	link
+h: x y

@@ -1,0 +1,4 @@
+all: a
+	link
+u: v a
+v: u

@@ -1,0 +1,2 @@
+cc Main.c
+link
