@@ -131,6 +131,10 @@ RunResult run(const Child& child) {
   rusage self{};
   getrusage(RUSAGE_SELF, &self);
   result.floor = std::int64_t{self.ru_maxrss} * 1024;
+  // A limit this process is under already can only be lowered.
+  rlimit files{};
+  getrlimit(RLIMIT_FSIZE, &files);
+  files.rlim_cur = files.rlim_max = std::min<rlim_t>(files.rlim_max, child.file_limit);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(child.seconds);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -141,7 +145,6 @@ RunResult run(const Child& child) {
                                           : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err =
         child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const rlimit files{child.file_limit, child.file_limit};
     const rlimit memory{child.memory_limit, child.memory_limit};
     if (in < 0 || out < 0 || err < 0 || chdir(child.dir.c_str()) != 0 ||
         setrlimit(RLIMIT_FSIZE, &files) != 0 ||
