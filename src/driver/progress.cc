@@ -26,7 +26,7 @@ std::string duration(double seconds) {
   char text[64];
   if (s < 3600) {
     std::snprintf(text, sizeof text, "%u:%02u", unsigned(s / 60), unsigned(s % 60));
-  } else if (s < 100 * 3600) {
+  } else if (s < std::uint64_t{100} * 3600) {
     std::snprintf(text, sizeof text, "%u:%02u:%02u", unsigned(s / 3600), unsigned(s / 60 % 60),
                   unsigned(s % 60));
   } else if (seconds < 1000 * 86400.0) {

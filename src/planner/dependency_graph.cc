@@ -1,6 +1,7 @@
 // Building the graph, and the checks that must pass before it is walked.
 #include "planner/dependency_graph.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/os.h"
@@ -31,19 +32,9 @@ VertexIndex DependencyGraph::add_vertex(std::string_view name) {
   return index;
 }
 
-void DependencyGraph::add_dependency(std::string_view goal, std::string_view dependency) {
-  add_dependency(add_vertex(goal), dependency);
-}
-
 void DependencyGraph::add_dependency(VertexIndex goal, std::string_view dependency) {
   const VertexIndex child = add_vertex(dependency);
   graph.append_child(goal, child);
-}
-
-void DependencyGraph::add_command(std::string_view goal, std::string_view text) {
-  // The reader registers every goal before its first command; a command for
-  // an unknown goal has nowhere to go.
-  if (const auto found = find_vertex(goal)) add_command(*found, text);
 }
 
 void DependencyGraph::add_command(VertexIndex goal, std::string_view text) {
@@ -156,15 +147,16 @@ bool DependencyGraph::plannable(std::string* err) const {
 // last MAIN step come on top. A vertex gets one copy per path from the first
 // goal, a dependency listed twice counting as two paths.
 std::uint64_t DependencyGraph::step_count() const {
-  const std::vector<VertexIndex> order = reach(graph).post_order;
+  std::vector<VertexIndex> order = reach(graph).post_order;
+  std::reverse(order.begin(), order.end());  // parents first
   std::vector<std::uint64_t> paths(graph.size(), 0);
   paths[0] = 1;
   std::uint64_t steps = 2;
-  for (auto v = order.rbegin(); v != order.rend(); ++v) {  // parents first
-    const auto children = graph[*v].children;
-    for (const VertexIndex child : children) paths[child] = saturated_add(paths[child], paths[*v]);
+  for (const VertexIndex v : order) {
+    const auto children = graph[v].children;
+    for (const VertexIndex child : children) paths[child] = saturated_add(paths[child], paths[v]);
     const std::uint64_t per_copy = children.empty() ? 2 : children.size() + 4;
-    steps = saturated_add(steps, saturated_mul(paths[*v], per_copy));
+    steps = saturated_add(steps, saturated_mul(paths[v], per_copy));
   }
   return steps;
 }

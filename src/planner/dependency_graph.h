@@ -34,12 +34,12 @@ class DependencyGraph {
   std::optional<VertexIndex> find_vertex(std::string_view name) const;
   // Registers `name` unless it is known, and returns its index either way.
   VertexIndex add_vertex(std::string_view name);
-  // Adds an edge goal -> dependency, registering both names first. Duplicate
-  // edges and self-dependencies are kept.
-  void add_dependency(std::string_view goal, std::string_view dependency);
+  // Adds an edge from the registered `goal` to `dependency`, registering the
+  // dependency first. Duplicate edges and self-dependencies are kept. The
+  // reader keeps the goal's index from its add_vertex, so a goal name, which
+  // can be very long, is never looked up again.
   void add_dependency(VertexIndex goal, std::string_view dependency);
-  // Appends a command to a registered goal.
-  void add_command(std::string_view goal, std::string_view text);
+  // Appends a command to the registered `goal`.
   void add_command(VertexIndex goal, std::string_view text);
 
   // --- Planning. ---

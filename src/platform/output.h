@@ -32,12 +32,6 @@ class StringSink final : public Sink {
   std::string data;  // every byte written so far
 };
 
-// Discards everything; for measuring and fuzzing without the cost of a copy.
-class NullSink final : public Sink {
- public:
-  bool write(std::string_view, std::string*) override { return true; }
-};
-
 // Gathers bytes in one large buffer and hands it to the sink in big blocks.
 // After the first failed write it keeps the reason and drops all later bytes,
 // so a caller checks ok() once at the end instead of after every message.

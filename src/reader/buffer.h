@@ -47,8 +47,6 @@ class Buffer {
   // Emptying keeps the storage, so a long run of rules allocates once.
   void reset_goal() { goal_text.clear(); }
   void reset_item() { item_text.clear(); }
-  std::size_t goal_length() const { return goal_text.size(); }
-  std::size_t item_length() const { return item_text.size(); }
 
  private:
   TokenText goal_text;  // the goal name being collected
