@@ -1,58 +1,22 @@
 #include "child.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
+
+#include "harness.h"
 
 namespace bench {
 
-namespace {
-
 // The measured run itself, made from a process that is still small.
-ChildRun spawn_and_wait(const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                        const std::string& stdout_path) {
-  std::vector<char*> args;
-  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    // Only async-signal-safe calls until exec.
-    const int out = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open("/dev/null", O_WRONLY);
-    if (out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
-    dup2(out, 1);
-    dup2(err, 2);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid) throw std::runtime_error("wait4 failed");
-  const auto end = std::chrono::steady_clock::now();
-
-  ChildRun run;
-  run.seconds = std::chrono::duration<double>(end - start).count();
-  run.max_rss_kib = usage.ru_maxrss;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-}  // namespace
-
 int measure_main(int argc, char** argv) {
   if (argc < 5) return 2;
-  const std::vector<std::string> child(argv + 4, argv + argc);
-  const ChildRun run = spawn_and_wait(child, argv[2], argv[3]);
-  std::printf("%.9f %ld %d\n", run.seconds, run.max_rss_kib, run.status);
+  planner::test::Child child{{argv + 4, argv + argc}, argv[2], argv[3]};
+  child.file_limit = std::numeric_limits<std::uint64_t>::max();
+  child.seconds = 3600;
+  const planner::test::RunResult r = planner::test::run(child);
+  std::printf("%.9f %lld %d\n", r.seconds, static_cast<long long>(r.peak / 1024), r.status);
   return 0;
 }
 

@@ -5,54 +5,41 @@
 namespace planner {
 namespace {
 
-class FailingSink final : public Sink {
- public:
+// Takes the first `good` writes, then fails every one.
+struct FailingSink final : Sink {
+  explicit FailingSink(int first_good) : good(first_good) {}
   bool write(std::string_view bytes, std::string* err) override {
-    ++calls;
-    if (calls > 1) {
-      *err = "No space left on device";
-      return false;
-    }
+    if (++calls > good) return *err = "No space left on device", false;
     data.append(bytes);
     return true;
   }
-  int calls = 0;
+  int good, calls = 0;
   std::string data;
 };
 
-TEST(Output, GathersWritesIntoBlocksAndKeepsEveryByte) {
-  StringSink sink;
+// Every byte once, in order, wherever the buffer's edge falls: a message
+// that fits, one that fills it exactly, a prefix of an array that does not
+// fit the room left, one larger than the whole buffer.
+TEST(Output, KeepsEveryByteAcrossBlockEdgesAndStopsAtTheFirstFailure) {
+  const std::array<char, 4> step{'p', 'q', 'r', 's'};
+  FailingSink sink(4);
   Output out(sink, 8);
   out.put("abc");
-  out.put("defgh");  // fills the buffer exactly
+  out.put("defgh");  // full: nothing written yet
   EXPECT_EQ(sink.data, "");
-  out.put("ij");
-  EXPECT_EQ(sink.data, "abcdefgh");
-  out.put(std::string(20, 'x'));  // larger than the buffer: passed straight through
-  EXPECT_TRUE(out.flush());
-  EXPECT_EQ(sink.data, "abcdefghij" + std::string(20, 'x'));
-}
-
-TEST(Output, TextLineFeedsLeaveAsCrLfOtherBytesUnchanged) {
-  StringSink sink;
-  Output out(sink);
-  out.put_text("a\nb\r\n\n");
-  out.put_text('\n');
-  out.put_text('\r');
-  out.flush();
-  EXPECT_EQ(sink.data, "a\r\nb\r\r\n\r\n\r\n\r");
-}
-
-TEST(Output, FirstFailureIsKeptAndLaterBytesAreDropped) {
-  FailingSink sink;
-  Output out(sink, 4);
-  out.put("1234");
-  out.put("5678");  // second block fails
-  out.put("9");
+  out.put_prefix(step, 2);  // no room: the block goes, then "pq"
+  out.put_prefix(step, 3);
+  out.put_text("x\ny");  // "y" starts the third block
+  EXPECT_EQ(sink.data, "abcdefghpqpqrx\r\n");
+  out.put(std::string(20, 'z'));  // after "y", straight through
+  EXPECT_EQ(sink.data, "abcdefghpqpqrx\r\ny" + std::string(20, 'z'));
+  EXPECT_TRUE(out.ok());
+  out.put("after");
+  EXPECT_FALSE(out.flush());
+  out.put("more");
   EXPECT_FALSE(out.flush());
   EXPECT_EQ(out.error(), "No space left on device");
-  EXPECT_EQ(sink.data, "1234");
-  EXPECT_EQ(sink.calls, 2);
+  EXPECT_EQ(sink.calls, 5);  // nothing is written once a write has failed
 }
 
 }  // namespace

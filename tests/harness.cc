@@ -1,0 +1,163 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace planner::test {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+  std::string name = (fs::temp_directory_path() / "planner-test-XXXXXX").string();
+  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+void ScratchDir::write(const std::string& name, std::string_view content,
+                       std::int64_t mtime) const {
+  std::ofstream(path_ / name, std::ios::binary | std::ios::trunc)
+      .write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (mtime >= 0) {
+    fs::last_write_time(path_ / name, std::chrono::file_clock::from_sys(
+                                          std::chrono::sys_seconds(std::chrono::seconds(mtime))));
+  }
+}
+
+std::string read_file(const fs::path& path) {
+  std::ostringstream all;
+  all << std::ifstream(path, std::ios::binary).rdbuf();
+  return all.str();
+}
+
+std::string decode(std::string_view cp866) {
+  std::string text;
+  for (std::size_t i = 0; i < cp866.size(); ++i) {
+    const auto c = static_cast<unsigned char>(cp866[i]);
+    if (c == '\r' && i + 1 < cp866.size() && cp866[i + 1] == '\n') continue;
+    // А..п, р..я, Ё and ё; the messages use no other letters.
+    const unsigned cp = c < 0x80 ? c : c < 0xB0 ? 0x410 + c - 0x80 : c < 0xF0 ? 0x440 + c - 0xE0 : c == 0xF0 ? 0x401 : 0x451;
+    if (cp < 0x80) {
+      text += static_cast<char>(cp);
+    } else {
+      text += static_cast<char>(0xC0 | (cp >> 6));
+      text += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return text;
+}
+
+RunResult run(const Child& child) {
+  ScratchDir capture;
+  const std::string out_path =
+      child.stdout_path.empty() ? (capture.path() / "out").string() : child.stdout_path;
+  const std::string err_path = (capture.path() / "err").string();
+  std::vector<char*> argv;
+  for (const auto& arg : child.argv) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  int pipe_ends[2] = {-1, -1};
+  if (child.close_after > 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  int terminal[2] = {-1, -1};  // master, slave
+  if (child.terminal && openpty(&terminal[0], &terminal[1], nullptr, nullptr, nullptr) != 0)
+    throw std::runtime_error("openpty failed");
+  // A limit this process is under already can only be lowered.
+  rlimit files{};
+  getrlimit(RLIMIT_FSIZE, &files);
+  files.rlim_cur = files.rlim_max = std::min<rlim_t>(files.rlim_max, child.file_limit);
+  const rlimit memory{child.memory_limit, child.memory_limit};
+
+  RunResult result;
+  // Linux starts a child's peak at what this process holds when it forks.
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  result.floor = std::int64_t{resident} * sysconf(_SC_PAGESIZE);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec.
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = child.close_after > 0
+                        ? pipe_ends[1]
+                        : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err =
+        child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(child.dir.c_str()) != 0 ||
+        setrlimit(RLIMIT_FSIZE, &files) != 0 ||
+        (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
+      _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (pipe_ends[0] >= 0) close(pipe_ends[0]);
+    if (terminal[0] >= 0) close(terminal[0]);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  if (child.close_after > 0) {
+    close(pipe_ends[1]);
+    std::vector<char> block(1u << 16);
+    for (std::size_t got = 0; got < child.close_after;) {
+      const ssize_t n =
+          read(pipe_ends[0], block.data(), std::min(block.size(), child.close_after - got));
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    close(pipe_ends[0]);
+  }
+  if (child.terminal) {
+    close(terminal[1]);
+    fcntl(terminal[0], F_SETFL, O_NONBLOCK);
+  }
+  // The terminal is read as its text comes, so that the child never waits.
+  const auto read_terminal = [&] {
+    char block[4096];
+    for (ssize_t n; child.terminal && (n = read(terminal[0], block, sizeof block)) > 0;)
+      result.err.append(block, static_cast<std::size_t>(n));
+  };
+  int status = 0;
+  rusage usage{};
+  bool signalled = child.signal == 0;
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    read_terminal();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    if (elapsed > std::chrono::seconds(child.seconds)) {
+      result.timed_out = true;
+      kill(pid, SIGKILL);
+    } else if (!signalled && elapsed > std::chrono::milliseconds(child.signal_after)) {
+      kill(pid, child.signal);
+      signalled = true;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.peak = std::int64_t{usage.ru_maxrss} * 1024;
+  if (child.stdout_path.empty() && child.close_after == 0) result.out = read_file(out_path);
+  if (child.terminal) {
+    read_terminal();
+    close(terminal[0]);
+  } else {
+    result.err = read_file(err_path);
+  }
+  return result;
+}
+
+}  // namespace planner::test
