@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -47,19 +48,19 @@ std::string read_file(const fs::path& path) {
 }
 
 std::string decode(std::string_view cp866) {
-  std::string text;
+  std::string bytes;
   for (std::size_t i = 0; i < cp866.size(); ++i) {
-    const auto c = static_cast<unsigned char>(cp866[i]);
-    if (c == '\r' && i + 1 < cp866.size() && cp866[i + 1] == '\n') continue;
-    // А..п, р..я, Ё and ё; the messages use no other letters.
-    const unsigned cp = c < 0x80 ? c : c < 0xB0 ? 0x410 + c - 0x80 : c < 0xF0 ? 0x440 + c - 0xE0 : c == 0xF0 ? 0x401 : 0x451;
-    if (cp < 0x80) {
-      text += static_cast<char>(cp);
-    } else {
-      text += static_cast<char>(0xC0 | (cp >> 6));
-      text += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    if (cp866[i] != '\r' || i + 1 == cp866.size() || cp866[i + 1] != '\n') bytes += cp866[i];
   }
+  // The C library's table, not the program's: an independent reading.
+  const iconv_t cd = iconv_open("UTF-8", "CP866");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv has no CP866");
+  std::string text(bytes.size() * 3, '\0');
+  char *from = bytes.data(), *to = text.data();
+  std::size_t left = bytes.size(), room = text.size();
+  iconv(cd, &from, &left, &to, &room);
+  iconv_close(cd);
+  text.resize(text.size() - room);
   return text;
 }
 
@@ -76,6 +77,7 @@ RunResult run(const Child& child) {
   int terminal[2] = {-1, -1};  // master, slave
   if (child.terminal && openpty(&terminal[0], &terminal[1], nullptr, nullptr, nullptr) != 0)
     throw std::runtime_error("openpty failed");
+  int reader = child.terminal ? terminal[0] : pipe_ends[0];  // the parent's end
   // A limit this process is under already can only be lowered.
   rlimit files{};
   getrlimit(RLIMIT_FSIZE, &files);
@@ -105,37 +107,33 @@ RunResult run(const Child& child) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (pipe_ends[0] >= 0) close(pipe_ends[0]);
-    if (terminal[0] >= 0) close(terminal[0]);
+    if (reader >= 0) close(reader);
     execvp(argv[0], argv.data());
     _exit(127);
   }
-  if (child.close_after > 0) {
-    close(pipe_ends[1]);
-    std::vector<char> block(1u << 16);
-    for (std::size_t got = 0; got < child.close_after;) {
-      const ssize_t n =
-          read(pipe_ends[0], block.data(), std::min(block.size(), child.close_after - got));
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
+  // What the child writes to a pipe or a terminal is read as it comes, so
+  // that it never waits on a full one.
+  if (reader >= 0) {
+    close(child.terminal ? terminal[1] : pipe_ends[1]);
+    fcntl(reader, F_SETFL, O_NONBLOCK);
+  }
+  std::size_t piped = 0;
+  const auto read_child = [&] {
+    char block[1 << 16];
+    for (ssize_t n; reader >= 0 && (n = read(reader, block, sizeof block)) > 0;) {
+      if (child.terminal) {
+        result.err.append(block, static_cast<std::size_t>(n));
+      } else if ((piped += static_cast<std::size_t>(n)) >= child.close_after) {
+        close(reader);  // the reader goes away
+        reader = -1;
+      }
     }
-    close(pipe_ends[0]);
-  }
-  if (child.terminal) {
-    close(terminal[1]);
-    fcntl(terminal[0], F_SETFL, O_NONBLOCK);
-  }
-  // The terminal is read as its text comes, so that the child never waits.
-  const auto read_terminal = [&] {
-    char block[4096];
-    for (ssize_t n; child.terminal && (n = read(terminal[0], block, sizeof block)) > 0;)
-      result.err.append(block, static_cast<std::size_t>(n));
   };
   int status = 0;
   rusage usage{};
   bool signalled = child.signal == 0;
   while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-    read_terminal();
+    read_child();
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (elapsed > std::chrono::seconds(child.seconds)) {
       result.timed_out = true;
@@ -151,12 +149,9 @@ RunResult run(const Child& child) {
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.peak = std::int64_t{usage.ru_maxrss} * 1024;
   if (child.stdout_path.empty() && child.close_after == 0) result.out = read_file(out_path);
-  if (child.terminal) {
-    read_terminal();
-    close(terminal[0]);
-  } else {
-    result.err = read_file(err_path);
-  }
+  read_child();
+  if (reader >= 0) close(reader);
+  if (!child.terminal) result.err = read_file(err_path);
   return result;
 }
 
