@@ -6,7 +6,6 @@
 // todo.bat.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
-#include <iostream>
 #include <regex>
 
 #include "harness.h"
@@ -56,7 +54,6 @@ enum class Setup {
   kUpToDate,         // files c, b and a, each newer than the one before
   kFullStdout,       // standard output is /dev/full
   kFullDevice,       // todo.bat links to /dev/full
-  kSmallFileSystem,  // the run's directory is a tmpfs of 256 KiB
   kLockHeld,         // another process holds todo.bat's lock
 };
 
@@ -114,8 +111,6 @@ const Row kRows[] = {
      nullptr, 0, 0, 1u << 16},
     {"full device", ladder24, Setup::kFullDevice,
      "cannot write 'todo.bat': No space left on device"},
-    {"full file system", ladder24, Setup::kSmallFileSystem,
-     "cannot write 'todo.bat': No space left on device"},
     {"out of memory",
      [](std::ostream& o) {
        for (int i = 0; i < 4'000'000; ++i) o << " n" << 10'000'000 + i;
@@ -154,7 +149,7 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
     if (row.memory_limit > 0) continue;  // a sanitizer reserves all address space
 #endif
     test::ScratchDir scratch;
-    fs::path dir = scratch.path();
+    const fs::path dir = scratch.path();
     std::ofstream makefile(dir / "m.mk", std::ios::binary);
     row.makefile(makefile);
     const auto size = static_cast<std::int64_t>(makefile.tellp());
@@ -182,14 +177,6 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
         fs::remove(dir / "todo.bat");
         fs::create_symlink("/dev/full", dir / "todo.bat");
         break;
-      case Setup::kSmallFileSystem:
-        dir /= "fs";
-        fs::create_directory(dir);
-        if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=256k") != 0) {
-          std::cout << "SKIPPED " << row.what << ": cannot mount a tmpfs (needs root)\n";
-          continue;
-        }
-        break;
       case Setup::kLockHeld:
         lock = open((dir / "todo.bat").c_str(), O_RDONLY);
         ASSERT_EQ(flock(lock, LOCK_EX), 0);
@@ -200,7 +187,6 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
     if (lock >= 0) close(lock);
     const bool left = fs::exists(fs::symlink_status(dir / "todo.bat"));
     const std::string todo = left ? test::read_file(dir / "todo.bat") : "";
-    if (row.setup == Setup::kSmallFileSystem) umount(dir.c_str());
 
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.signal, row.signal);
