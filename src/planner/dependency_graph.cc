@@ -12,10 +12,6 @@ DependencyGraph::DependencyGraph(Output& trace)
     : trace_(trace),
       modification_time_([](const char* name) { return os::modification_time(name); }) {}
 
-std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name) const {
-  return find_vertex(name, NameIndex::hash(name));
-}
-
 std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name,
                                                         std::uint32_t hash) const {
   return index_.find(name, hash, [this](VertexIndex i) { return graph.name(i); });

@@ -29,9 +29,6 @@ class DependencyGraph {
 
   // --- Building, called by the reader. ---
 
-  // Index of the vertex named `name`, first registered wins; compares whole
-  // names byte by byte.
-  std::optional<VertexIndex> find_vertex(std::string_view name) const;
   // Registers `name` unless it is known, and returns its index either way.
   VertexIndex add_vertex(std::string_view name);
   // Adds an edge from the registered `goal` to `dependency`, registering the
@@ -86,6 +83,8 @@ class DependencyGraph {
   GraphStore graph;
   // Index of every name in `graph`, so that lookups stay constant-time.
   NameIndex index_;
+  // Index of the vertex named `name` (of hash `hash`), first registered wins;
+  // compares whole names byte by byte.
   std::optional<VertexIndex> find_vertex(std::string_view name, std::uint32_t hash) const;
   Output& trace_;
   ModificationTimeFn modification_time_;
