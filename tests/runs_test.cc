@@ -40,7 +40,7 @@ void ladder(std::ostream& out, int levels) {
     }
   }
 }
-void ladder24(std::ostream& out) { ladder(out, 24); }
+void ladder32(std::ostream& out) { ladder(out, 32); }  // days of walking
 
 // v0: v1 ... v<n-1>: v<n>, each with a command; v<n-1> names v0 when `cycle`.
 void chain(std::ostream& out, bool cycle) {
@@ -103,13 +103,13 @@ const Row kRows[] = {
     {"700 copies of a vertex with 700 children",
      [](std::ostream& o) { repeat(repeat(o << "a:", " d", 700) << "\nd:", " e", 700) << "\n"; },
      Setup::kUpToDate, "", "", nullptr, 10},
-    {"standard output full", ladder24, Setup::kFullStdout,
+    {"standard output full", ladder32, Setup::kFullStdout,
      "cannot write standard output: No space left on device", "keep"},
-    {"reader of the trace goes away", ladder24, Setup::kNone,
+    {"reader of the trace goes away", ladder32, Setup::kNone,
      "cannot write standard output: Broken pipe", nullptr, nullptr, 0, 1u << 20},
-    {"file-size limit", ladder24, Setup::kNone, "cannot write 'todo.bat': File too large", nullptr,
+    {"file-size limit", ladder32, Setup::kNone, "cannot write 'todo.bat': File too large", nullptr,
      nullptr, 0, 0, 1u << 16},
-    {"full device", ladder24, Setup::kFullDevice,
+    {"full device", ladder32, Setup::kFullDevice,
      "cannot write 'todo.bat': No space left on device"},
     {"out of memory",
      [](std::ostream& o) {
@@ -117,10 +117,10 @@ const Row kRows[] = {
      },
      Setup::kNone, "out of memory", "keep", nullptr, 0, 0, 0, 64u << 20},
     // Past a second of walking: no progress line without a terminal.
-    {"Ctrl-C", ladder24, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGINT, 2500},
-    {"kill", ladder24, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
-    {"hang-up", ladder24, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGHUP, 300},
-    {"another run holds the lock", ladder24, Setup::kLockHeld,
+    {"Ctrl-C", ladder32, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGINT, 2500},
+    {"kill", ladder32, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
+    {"hang-up", ladder32, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGHUP, 300},
+    {"another run holds the lock", ladder32, Setup::kLockHeld,
      "cannot create 'todo.bat': another planner run is writing it", "keep"},
     // A long walk shows how far it is, of the exact total, on a terminal.
     {"progress on a terminal", [](std::ostream& o) { ladder(o, 21); }, Setup::kNone,
@@ -163,7 +163,7 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
     child.signal = row.signal;
     child.signal_after = row.signal_after;
     child.terminal = row.terminal;
-    child.seconds = 20;  // a walk that went on after a failure would take minutes
+    child.seconds = 20;  // a walk that went on after a failure would take days
     int lock = -1;
     switch (row.setup) {
       case Setup::kNone: break;
