@@ -7,42 +7,26 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/cp866.h"
 #include "platform/os.h"
 #include "platform/output.h"
 #include "reader/parser.h"
+#include "start_walk.h"
 
 namespace bench {
 
 namespace {
 
-constexpr planner::Cp866 kA1StateLine{"Автомат A1 перешел"};
-
-// Counts bytes and A1 state lines, which may straddle two blocks.
+// Counts the bytes it is given.
 class CountingSink final : public planner::Sink {
  public:
   bool write(std::string_view bytes, std::string*) override {
     bytes_ += bytes.size();
-    const std::string_view needle = kA1StateLine.view();
-    std::string joined = carry_;
-    joined.append(bytes.substr(0, std::min(bytes.size(), needle.size())));
-    count(joined, needle);
-    count(bytes, needle);
-    const std::size_t keep = std::min(bytes.size(), needle.size() - 1);
-    carry_.assign(bytes.substr(bytes.size() - keep));
     return true;
   }
   std::size_t bytes() const { return bytes_; }
-  std::size_t state_lines() const { return lines_; }
 
  private:
-  void count(std::string_view text, std::string_view needle) {
-    for (auto at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + 1))
-      ++lines_;
-  }
   std::size_t bytes_ = 0;
-  std::size_t lines_ = 0;
-  std::string carry_;
 };
 
 // Discards what it is given: the plan, which the profile does not need.
@@ -64,27 +48,25 @@ Profile profile(const std::string& makefile) {
 
   planner::DependencyGraph& a1 = parser->a1;
   std::string err;
-  if (!a1.plannable(&err)) throw std::runtime_error("workload not plannable: " + err);
+  if (!a1.view().plannable(&err)) throw std::runtime_error("workload not plannable: " + err);
+  result.a1_steps = a1.view().step_count();
   a1.set_modification_time([&result](const std::string& name) {
     result.queries.push_back(name);
     return planner::os::modification_time(name.c_str());
   });
   NullSink todo_sink;
   planner::Output todo(todo_sink);
-  a1.out = &todo;
-  a1.e1 = true;
   result.queries.reserve(std::size_t{1} << 20);
-  a1.run();
+  planner::test::start_walk(a1, todo);
   trace.flush();
   result.planning_trace_bytes = sink.bytes() - result.reading_trace_bytes;
-  result.a1_steps = sink.state_lines();
 
   // The same walk again, timed without the recording: the graph is as before
   // the first walk, which leaves both stacks empty.
   a1.set_modification_time([](const char* name) { return planner::os::modification_time(name); });
   a1.state = planner::DependencyGraph::START;
   const auto start = std::chrono::steady_clock::now();
-  a1.run();
+  planner::test::start_walk(a1, todo);
   trace.flush();
   result.planning_seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

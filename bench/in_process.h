@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace bench {
 struct Profile {
   std::size_t reading_trace_bytes = 0;   // A0's trace, closing line included
   std::size_t planning_trace_bytes = 0;  // A1's trace
-  std::size_t a1_steps = 0;              // state lines A1 printed
+  std::uint64_t a1_steps = 0;            // A1's steps, as the graph counts them
   std::vector<std::string> queries;      // every modification-time query, in order
   double planning_seconds = 0;           // the walk with real queries, trace discarded
 };

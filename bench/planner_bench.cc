@@ -112,8 +112,9 @@ void planning(const Options& options, const fs::path& root, bench::PlanShape sha
   const double queries = static_cast<double>(profile.queries.size());
   std::printf("planning, %zu blocks of %zu mids (%.2f MB makefile):\n", shape.blocks,
               shape.per_block, makefile.size() / 1e6);
-  std::printf("  A1 steps               %9zu; %zu stat calls; todo.bat %ju bytes\n",
-              profile.a1_steps, profile.queries.size(), static_cast<std::uintmax_t>(todo));
+  std::printf("  A1 steps               %9ju; %zu stat calls; todo.bat %ju bytes\n",
+              static_cast<std::uintmax_t>(profile.a1_steps), profile.queries.size(),
+              static_cast<std::uintmax_t>(todo));
   std::printf("  wall time              %9.1f ms (best of %d)\n", run.seconds * 1e3, times);
   std::printf("  trace bytes per second %9.2f GB/s (%.1f MB)\n", trace_bytes / run.seconds / 1e9,
               trace_bytes / 1e6);

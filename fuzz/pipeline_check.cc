@@ -20,6 +20,7 @@
 #include "platform/text_input.h"
 #include "reader/a0_messages.h"
 #include "reader/parser.h"
+#include "start_walk.h"
 
 namespace planner {
 namespace {
@@ -50,7 +51,7 @@ std::int64_t invented_time(std::string_view name, std::uint32_t seed) {
 // The walk as a plain depth-first search: dependencies from the last listed to
 // the first; a goal is rebuilt when a leaf under it is newer, a goal under it
 // was rebuilt, or its own file is missing. Returns "todo.bat".
-std::string expected_todo(const GraphStore& vertices, std::uint32_t seed) {
+std::string expected_todo(const Graph& vertices, std::uint32_t seed) {
   struct Frame {
     VertexIndex vertex;
     std::size_t walked = 0;
@@ -105,33 +106,31 @@ void check_pipeline(std::string_view bytes) {
   require(count(trace_sink.data, a0_state) == model.size(), "one A0 state line per character");
   require(trace_sink.data.ends_with(a0::kClosing.view()), "A0's trace ends with its closing line");
 
-  DependencyGraph& graph = parser->a1;
+  DependencyGraph& a1 = parser->a1;
   std::string err;
-  const bool plannable = graph.plannable(&err);
+  const bool plannable = a1.view().plannable(&err);
   require(plannable == err.empty(), "a refusal always gives its reason");
   require(plannable || err.starts_with("makefile has no rule") || err.starts_with("first goal '") ||
               err.starts_with("dependency cycle: "),
           "a refusal is one of the three");
   if (!plannable) return;
-  const std::uint64_t steps = graph.step_count();
+  const std::uint64_t steps = a1.view().step_count();
   if (steps > kMaxSteps) return;
 
   const std::uint32_t seed = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
-  graph.set_modification_time([&](const char* name) { return invented_time(name, seed); });
+  a1.set_modification_time([&](const char* name) { return invented_time(name, seed); });
   trace_sink.data.clear();
   StringSink todo_sink;
   Output todo(todo_sink, kTodoCapacity);
-  graph.out = &todo;
-  graph.e1 = true;
-  graph.run();
+  test::start_walk(a1, todo);
   trace.flush();
   todo.flush();
-  require(graph.state == DependencyGraph::STOP, "the walk ends in STOP");
-  require(graph.stack1.empty() && graph.stack2.empty(), "the walk ends with both stacks empty");
+  require(a1.state == DependencyGraph::STOP, "the walk ends in STOP");
+  require(a1.stack1.empty() && a1.stack2.empty(), "the walk ends with both stacks empty");
   const std::string_view a1_state = a1::kStateMain.view().substr(0, 30);
   require(count(trace_sink.data, a1_state) == steps, "the walk takes the steps counted before it");
   require(trace_sink.data.ends_with(a1::kClosing.view()), "A1's trace ends with its closing line");
-  require(todo_sink.data == expected_todo(graph.vertices(), seed), "todo.bat is the depth-first walk's");
+  require(todo_sink.data == expected_todo(a1.view(), seed), "todo.bat is the depth-first walk's");
 }
 
 }  // namespace

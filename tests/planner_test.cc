@@ -6,6 +6,7 @@
 
 #include "planner/a1_messages.h"
 #include "reader/parser.h"
+#include "start_walk.h"
 
 namespace planner {
 namespace {
@@ -20,18 +21,16 @@ TEST(Planner, AStepWhoseRepeatedTestDisagreesIsTakenAgain) {
   Parser parser(trace);
   parser.run("g: l\n\tcg\n");
   DependencyGraph& a1 = parser.a1;
-  const std::uint64_t counted = a1.step_count();
+  const std::uint64_t counted = a1.view().step_count();
   int leaf_queries = 0, queries = 0;
   a1.set_modification_time([&](const char* name) -> std::int64_t {
     ++queries;
     if (std::string_view(name) == "g") return 10;
     return ++leaf_queries == 2 ? 20 : 5;
   });
-  a1.out = &todo;
-  a1.e1 = true;
   trace.flush();
   trace_sink.data.clear();
-  a1.run();
+  test::start_walk(a1, todo);
   trace.flush();
   todo.flush();
   EXPECT_EQ(a1.state, DependencyGraph::STOP);

@@ -83,7 +83,7 @@ bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::st
 // when the whole run succeeds.
 int plan(DependencyGraph& a1, Output& trace) {
   std::string err;
-  if (!a1.plannable(&err)) return fail(err);
+  if (!a1.view().plannable(&err)) return fail(err);
   PlanFile todo_file;
   if (!todo_file.create(kTodoFile, &err)) {
     return fail(std::string("cannot create '") + kTodoFile + "': " + err);
@@ -93,7 +93,7 @@ int plan(DependencyGraph& a1, Output& trace) {
   a1.e1 = true;
   std::optional<Progress> progress;
   if (os::stderr_is_terminal()) {
-    progress.emplace(a1.step_count());
+    progress.emplace(a1.view().step_count());
     a1.on_progress = [&progress](std::uint64_t steps, std::uint64_t commands) {
       progress->update(steps, commands);
     };

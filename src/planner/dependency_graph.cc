@@ -1,160 +1,211 @@
-// Building the graph, and the checks that must pass before it is walked.
+// Automaton A1: the walk, one switch over the state, one member per
+// condition and action. Conditions print on every evaluation, so the order
+// and the repetitions below are part of the output.
 #include "planner/dependency_graph.h"
 
-#include <algorithm>
-#include <limits>
+#include <string_view>
 
+#include "planner/a1_messages.h"
 #include "platform/os.h"
 
 namespace planner {
+
+namespace {
+
+// The state lines by state, each naming its state as kStateNames does.
+constexpr auto kStateLines = std::to_array(
+    {a1::kStateStart.view(), a1::kStateMain.view(), a1::kStateLeaf.view(),
+     a1::kStateNotLeaf.view(), a1::kStateTops.view(), a1::kStateStop.view()});
+static_assert(kStateLines.size() == DependencyGraph::kStates);
+static_assert([] {
+  for (std::size_t s = 0; s < DependencyGraph::kStates; ++s) {
+    if (!names_last(kStateLines[s], DependencyGraph::kStateNames[s])) return false;
+  }
+  return true;
+}());
+
+}  // namespace
 
 DependencyGraph::DependencyGraph(Output& trace)
     : trace_(trace),
       modification_time_([](const char* name) { return os::modification_time(name); }) {}
 
-std::optional<VertexIndex> DependencyGraph::find_vertex(std::string_view name,
-                                                        std::uint32_t hash) const {
-  return index_.find(name, hash, [this](VertexIndex i) { return graph.name(i); });
+void DependencyGraph::run() {
+  for (std::uint64_t steps = 1; state != STOP; ++steps) {
+    step();
+    // Once a write has failed the run has failed: the rest of the walk could
+    // take hours and would only be thrown away.
+    if (steps % kCheckEvery != 0) continue;
+    if (!(trace_.ok() && (out == nullptr || out->ok()))) return;
+    if (on_progress) on_progress(steps, commands_written_);
+  }
 }
 
-VertexIndex DependencyGraph::add_vertex(std::string_view name) {
-  const std::uint32_t hash = NameIndex::hash(name);
-  if (const auto found = find_vertex(name, hash)) return *found;
-  // The last index stays free: the name index marks empty slots with it.
-  if (graph.size() >= std::numeric_limits<VertexIndex>::max())
-    throw std::length_error("too many vertices");
-  const VertexIndex index = graph.add(name);
-  index_.insert(hash, index);
-  return index;
+void DependencyGraph::step() {
+  action_ = Action::kNone;
+  rule();
+  trace_state();
+  if (state == STOP) trace_.put(a1::kClosing);
 }
 
-void DependencyGraph::add_dependency(VertexIndex goal, std::string_view dependency) {
-  const VertexIndex child = add_vertex(dependency);
-  graph.append_child(goal, child);
+void DependencyGraph::rule() {
+  switch (state) {
+    case START:
+      if (e1_event()) {
+        z1();
+        state = MAIN;
+      }
+      break;
+    case MAIN:
+      if (x1() && !x3() && !x6()) {
+        z2();
+        state = NOT_LEAF;
+      } else if (!x1() && !x3() && !x6()) {
+        state = LEAF;
+      } else if (x3()) {
+        state = TOPS;
+      } else if (x6()) {
+        state = STOP;
+      }
+      break;
+    case LEAF:
+      if (x5()) {
+        state = MAIN;
+        z7();
+      } else if (!x5()) {
+        state = MAIN;
+        z6();
+      }
+      break;
+    case NOT_LEAF:
+      if (!x2()) {
+        state = MAIN;
+      } else if (x2()) {
+        z3();
+      }
+      break;
+    case TOPS:
+      if (!x4() && !x7()) {
+        state = MAIN;
+        z4();
+      } else if (x4() || x7()) {
+        state = MAIN;
+        z5();
+      }
+      break;
+    case STOP: break;
+  }
 }
 
-void DependencyGraph::add_command(VertexIndex goal, std::string_view text) {
-  graph.append_command(goal, text);
+void DependencyGraph::trace_state() { trace_.put(kStateLines[static_cast<std::size_t>(state)]); }
+
+bool DependencyGraph::report(bool value, std::string_view yes, std::string_view no) {
+  trace_.put(value ? yes : no);
+  return value;
 }
 
-namespace {
+// The empty-stack guards below never decide anything on a plannable graph;
+// they keep an unchecked one from reading past a stack.
 
-// What a depth-first search from vertex 0 finds: the vertices it reaches in
-// post-order (each after all its dependencies), or a cycle.
-struct Reach {
-  std::vector<VertexIndex> post_order;  // whole only when there is no cycle
-  std::vector<VertexIndex> cycle;       // names of a cycle, first and last the same; or empty
-};
+bool DependencyGraph::e1_event() {
+  if (e1) trace_.put(a1::kE1);
+  return e1;
+}
 
-// Iterative, so that a chain as long as the graph cannot exhaust the native
-// stack.
-Reach reach(const GraphStore& graph) {
-  enum Color : unsigned char { kUnseen, kOnPath, kDone };
-  std::vector<Color> color(graph.size(), kUnseen);
-  struct Frame {
-    VertexIndex vertex;
-    std::size_t next;  // next entry of the vertex's children to follow
-  };
-  Reach found;
-  std::vector<Frame> path{{0, 0}};
-  color[0] = kOnPath;
-  while (!path.empty()) {
-    Frame& top = path.back();
-    const auto children = graph[top.vertex].children;
-    if (top.next == children.size()) {
-      color[top.vertex] = kDone;
-      found.post_order.push_back(top.vertex);
-      path.pop_back();
-      continue;
+bool DependencyGraph::x1() {
+  if (stack1.empty()) return false;  // silent, as the trace has it
+  return report(view().child_count(stack1.top().index) != 0, a1::kX1.view(), a1::kNotX1.view());
+}
+
+bool DependencyGraph::x2() {
+  const bool left =
+      !stack2.empty() && stack2.top().next_child < view().child_count(stack2.top().index);
+  return report(left, a1::kX2.view(), a1::kNotX2.view());
+}
+
+// Names are unique in the graph, so two copies have equal names exactly when
+// they are copies of the same vertex.
+bool DependencyGraph::x3() {
+  const bool same = !stack1.empty() && !stack2.empty() && stack1.top().index == stack2.top().index;
+  return report(same, a1::kX3.view(), a1::kNotX3.view());
+}
+
+bool DependencyGraph::x4() {
+  return report(!stack2.empty() && stack2.top().marked, a1::kX4.view(), a1::kNotX4.view());
+}
+
+bool DependencyGraph::x5() {
+  bool newer = false;
+  if (!stack1.empty() && !stack2.empty()) {
+    const std::int64_t leaf = modification_time(stack1.top().index);
+    newer = leaf > modification_time(stack2.top().index);
+  }
+  return report(newer, a1::kX5.view(), a1::kNotX5.view());
+}
+
+bool DependencyGraph::x6() {
+  return report(stack1.empty() && stack2.empty(), a1::kX6.view(), a1::kNotX6.view());
+}
+
+bool DependencyGraph::x7() {
+  const bool missing =
+      !stack2.empty() && modification_time(stack2.top().index) == 0;
+  return report(missing, a1::kX7.view(), a1::kNotX7.view());
+}
+
+// Every push is a fresh copy: nothing walked, no mark.
+
+void DependencyGraph::z1() {
+  action_ = Action::kZ1;
+  if (!view().empty()) stack1.push(0);
+}
+
+void DependencyGraph::z2() {
+  action_ = Action::kZ2;
+  if (!stack1.empty()) stack2.push(stack1.top().index);
+}
+
+void DependencyGraph::z3() {
+  action_ = Action::kZ3;
+  if (stack2.empty()) return;
+  Vertex& parent = stack2.top();
+  const auto children = view()[parent.index].children;
+  if (parent.next_child >= children.size()) return;
+  const VertexIndex k = parent.next_child++;
+  stack1.push(children[k]);
+}
+
+void DependencyGraph::z4() {
+  action_ = Action::kZ4;
+  if (!stack1.empty()) stack1.pop();
+  if (!stack2.empty()) stack2.pop();
+}
+
+void DependencyGraph::z5() {
+  action_ = Action::kZ5;
+  if (stack1.empty() || stack2.empty()) return;
+  const auto commands = view()[stack1.top().index].commands;
+  if (out != nullptr) {
+    for (const std::string_view command : commands) {
+      out->put_text(command);
+      out->put_text('\n');
     }
-    const VertexIndex child = children[top.next++];
-    if (color[child] == kOnPath) {
-      std::size_t i = path.size();
-      while (path[i - 1].vertex != child) --i;
-      for (; i <= path.size(); ++i) found.cycle.push_back(path[i - 1].vertex);
-      found.cycle.push_back(child);
-      return found;
-    }
-    if (color[child] == kUnseen) {
-      color[child] = kOnPath;
-      path.push_back({child, 0});
-    }
   }
-  return found;
+  commands_written_ += commands.size();
+  stack2.pop();
+  stack1.pop();
+  if (!stack2.empty()) stack2.top().marked = true;
 }
 
-// Counts that stay exact while they fit and stop at the largest one beyond.
-std::uint64_t saturated_add(std::uint64_t a, std::uint64_t b) {
-  return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max()
-                                                           : a + b;
-}
-std::uint64_t saturated_mul(std::uint64_t a, std::uint64_t b) {
-  return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b
-             ? std::numeric_limits<std::uint64_t>::max()
-             : a * b;
+void DependencyGraph::z6() {
+  action_ = Action::kZ6;
+  if (!stack1.empty()) stack1.pop();
 }
 
-// A name as a message shows it: a goal can be a whole file long, and an error
-// stays one readable line.
-std::string shown(std::string_view name) {
-  constexpr std::size_t kLongest = 80;
-  return name.size() <= kLongest ? std::string(name)
-                                 : std::string(name.substr(0, kLongest)) + "...";
-}
-
-// "a -> b -> a"; a cycle of many names keeps its two ends.
-std::string shown_cycle(const GraphStore& graph, const std::vector<VertexIndex>& cycle) {
-  constexpr std::size_t kEnds = 8;
-  std::string text;
-  for (std::size_t i = 0; i < cycle.size(); ++i) {
-    if (i == kEnds && cycle.size() > 2 * kEnds + 1) {
-      text += " -> ... (" + std::to_string(cycle.size() - 2 * kEnds) + " more)";
-      i = cycle.size() - kEnds;
-    }
-    if (i > 0) text += " -> ";
-    text += shown(graph.name(cycle[i]));
-  }
-  return text;
-}
-
-}  // namespace
-
-bool DependencyGraph::plannable(std::string* err) const {
-  if (graph.empty()) {
-    *err = "makefile has no rule: no goal name is followed by a colon";
-    return false;
-  }
-  if (graph.child_count(0) == 0) {
-    *err = "first goal '" + shown(graph.name(0)) +
-           "' has no dependencies (does its rule header lack a line end?)";
-    return false;
-  }
-  const auto cycle = reach(graph).cycle;
-  if (!cycle.empty()) {
-    *err = "dependency cycle: " + shown_cycle(graph, cycle);
-    return false;
-  }
-  return true;
-}
-
-// Every copy the walk pushes takes deg + 4 steps for a vertex with deg
-// children (MAIN, a NOT_LEAF step per child and one that ends them, MAIN
-// again, TOPS) and 2 for one without (MAIN, LEAF); the START step and the
-// last MAIN step come on top. A vertex gets one copy per path from the first
-// goal, a dependency listed twice counting as two paths.
-std::uint64_t DependencyGraph::step_count() const {
-  std::vector<VertexIndex> order = reach(graph).post_order;
-  std::reverse(order.begin(), order.end());  // parents first
-  std::vector<std::uint64_t> paths(graph.size(), 0);
-  paths[0] = 1;
-  std::uint64_t steps = 2;
-  for (const VertexIndex v : order) {
-    const auto children = graph[v].children;
-    for (const VertexIndex child : children) paths[child] = saturated_add(paths[child], paths[v]);
-    const std::uint64_t per_copy = children.empty() ? 2 : children.size() + 4;
-    steps = saturated_add(steps, saturated_mul(paths[v], per_copy));
-  }
-  return steps;
+void DependencyGraph::z7() {
+  action_ = Action::kZ7;
+  if (!stack1.empty()) stack1.pop();
+  if (!stack2.empty()) stack2.top().marked = true;
 }
 
 }  // namespace planner

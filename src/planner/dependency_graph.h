@@ -1,16 +1,14 @@
-// The dependency graph and automaton A1, which walks it from the first goal
-// and writes the commands that must run.
+// Automaton A1: walks the dependency graph from the first goal with two
+// stacks of vertex copies, compares modification times, and writes the
+// commands that must run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "planner/graph_store.h"
-#include "planner/name_index.h"
+#include "planner/graph.h"
 #include "planner/vertex.h"
 #include "platform/output.h"
 
@@ -23,51 +21,46 @@ using ModificationTimeFn = std::function<std::int64_t(const char* name)>;
 class DependencyGraph {
  public:
   enum State : std::int32_t { START, MAIN, LEAF, NOT_LEAF, TOPS, STOP };
+  static constexpr std::size_t kStates = STOP + 1;
+  static constexpr auto kStateNames =
+      std::to_array<std::string_view>({"START", "MAIN", "LEAF", "NOT_LEAF", "TOPS", "STOP"});
+  // The action a step took, numbered as z1 to z7.
+  enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kZ7 };
 
   // Writes its trace to `trace`; asks the file system for modification times.
   explicit DependencyGraph(Output& trace);
 
-  // --- Building, called by the reader. ---
+  // --- Building, called by the reader and handed on to the graph. ---
+  VertexIndex add_vertex(std::string_view name) { return graph.add_vertex(name); }
+  void add_dependency(VertexIndex goal, std::string_view dependency) {
+    graph.add_dependency(goal, dependency);
+  }
+  void add_command(VertexIndex goal, std::string_view text) { graph.add_command(goal, text); }
 
-  // Registers `name` unless it is known, and returns its index either way.
-  VertexIndex add_vertex(std::string_view name);
-  // Adds an edge from the registered `goal` to `dependency`, registering the
-  // dependency first. Duplicate edges and self-dependencies are kept. The
-  // reader keeps the goal's index from its add_vertex, so a goal name, which
-  // can be very long, is never looked up again.
-  void add_dependency(VertexIndex goal, std::string_view dependency);
-  // Appends a command to the registered `goal`.
-  void add_command(VertexIndex goal, std::string_view text);
+  // The graph, as the walk and every viewer read it once reading has ended.
+  const Graph& view() const { return graph; }
 
-  // --- Planning. ---
+  // --- Walking: for a graph that view().plannable() accepts. ---
 
-  // Whether the walk can run: there is a first goal, it has a dependency,
-  // and no dependency cycle is reachable from it. Otherwise sets *err to a
-  // one-line reason. run() must not be called on a graph that fails this.
-  bool plannable(std::string* err) const;
-
-  // How many steps run() will take, fixed by the graph whatever the files'
-  // times; for a plannable graph only. A count beyond 64 bits gives the
-  // largest one.
-  std::uint64_t step_count() const;
-
-  // Steps A1 until STOP, then prints the closing line. Needs `out` set and
-  // `e1` raised. Stops early, without the closing line, once a write to the
-  // trace or to `out` has failed.
+  // Steps A1 until STOP. Needs `out` set and `e1` raised. Stops early, without
+  // the closing line, once a write to the trace or to `out` has failed.
   void run();
+  // One step and its state line; the step that reaches STOP prints the
+  // closing line as well.
+  void step();
+  // The action the last step took.
+  Action action() const { return action_; }
 
   // Told every kCheckEvery steps of run() how many steps it has taken and how
   // many commands it has written; for a progress line.
   std::function<void(std::uint64_t steps, std::uint64_t commands)> on_progress;
 
-  // Replaces the file system query, for tests that keep their clock in
-  // memory.
+  // Replaces the file system query: a viewer's table of times, or a test's
+  // clock kept in memory.
   void set_modification_time(ModificationTimeFn fn) { modification_time_ = std::move(fn); }
 
-  const GraphStore& vertices() const { return graph; }
-
   // --- Fields of A1. ---
-  std::int32_t state = START;  // current state of A1
+  std::int32_t state = START;  // current state of A1; always one of State
   VertexStack stack1;          // vertices waiting; the top is the active one
   VertexStack stack2;          // vertices whose children are being walked
   bool e1 = false;             // the start event, raised by the driver
@@ -77,20 +70,17 @@ class DependencyGraph {
   // Steps between two looks at the outputs: a step prints a few hundred bytes
   // at most, so a failed write stops the walk within about one output buffer.
   static constexpr std::uint64_t kCheckEvery = 512;
-  std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
-  // The graph proper, in order of registration; vertex 0 is the first goal.
-  GraphStore graph;
-  // Index of every name in `graph`, so that lookups stay constant-time.
-  NameIndex index_;
-  // Index of the vertex named `name` (of hash `hash`), first registered wins;
-  // compares whole names byte by byte.
-  std::optional<VertexIndex> find_vertex(std::string_view name, std::uint32_t hash) const;
+  Graph graph;  // filled by the reader; the walk only reads it, through view()
   Output& trace_;
   ModificationTimeFn modification_time_;
+  Action action_ = Action::kNone;     // taken by the last step
+  std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
-  std::int64_t modification_time(const char* name) const { return modification_time_(name); }
-  void step();
+  std::int64_t modification_time(VertexIndex vertex) const {
+    return modification_time_(view().name(vertex).data());
+  }
+  void rule();
   void trace_state();
   bool report(bool value, std::string_view yes, std::string_view no);
 
@@ -110,5 +100,7 @@ class DependencyGraph {
   void z6();
   void z7();
 };
+
+static_assert(DependencyGraph::kStateNames.size() == DependencyGraph::kStates);
 
 }  // namespace planner

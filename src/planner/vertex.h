@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -33,6 +34,8 @@ class VertexStack {
   Vertex& top() { return entries_.back(); }
   const Vertex& top() const { return entries_.back(); }
   bool empty() const { return entries_.empty(); }
+  // Every entry, bottom first; for viewers.
+  std::span<const Vertex> entries() const { return entries_; }
 
  private:
   std::vector<Vertex> entries_;  // bottom first

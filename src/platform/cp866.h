@@ -49,4 +49,13 @@ class Cp866 {
   std::size_t size_ = 0;
 };
 
+// True when the message `line` ends with a blank, `name` and its line end: a
+// state line names its state last, and the tables of names and of lines must
+// agree.
+constexpr bool names_last(std::string_view line, std::string_view name) {
+  if (line.size() < name.size() + 3) return false;
+  const std::string_view tail = line.substr(line.size() - name.size() - 3);
+  return tail[0] == ' ' && tail.substr(1, name.size()) == name && tail.ends_with("\r\n");
+}
+
 }  // namespace planner

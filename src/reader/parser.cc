@@ -33,15 +33,27 @@ constexpr std::array<Kind, 256> kKinds = [] {
 
 Kind kind_of(char c) { return kKinds[static_cast<unsigned char>(c)]; }
 
+// The state lines by state, each naming its state as kStateNames does.
+constexpr auto kStateLines = std::to_array(
+    {a0::kStateLine.view(), a0::kStateGoal.view(), a0::kStateColon.view(),
+     a0::kStateDependency.view(), a0::kStateSpace.view(), a0::kStateDetermine.view(),
+     a0::kStateCommand.view()});
+static_assert(kStateLines.size() == Parser::kStates);
+static_assert([] {
+  for (std::size_t s = 0; s < Parser::kStates; ++s) {
+    if (!names_last(kStateLines[s], Parser::kStateNames[s])) return false;
+  }
+  return true;
+}());
+
 }  // namespace
 
 // A0 step by step, worked out in advance from the plain path, so that the
 // two cannot disagree: for every state and byte value, the bytes the step
 // prints (its condition line, if one holds, and the state line), the state it
-// leads to and the action it takes. A step of the reader is then one copy and
-// at most one action.
+// leads to, the action it takes and the conditions it evaluates. A step of
+// the reader is then one copy and at most one action.
 struct Parser::StepTable {
-  static constexpr std::size_t kStates = 7;
   // No step prints more; building the table checks it. Copying a whole slot
   // every time is cheaper than a copy of the exact size.
   static constexpr std::size_t kSlot = 96;
@@ -51,15 +63,21 @@ struct Parser::StepTable {
     std::uint8_t size = 0;            // how many of `bytes` the step prints
     std::uint8_t next = 0;            // the state after the step
     Action action = Action::kNone;
+    std::uint8_t evaluations = 0;             // how many of `evaluated` it made
+    std::array<Evaluation, 4> evaluated{};  // in order
   };
   StepTable();
+  static const StepTable& get() {
+    static const StepTable table;
+    return table;
+  }
   std::array<std::array<Step, 256>, kStates> steps;
 };
 
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
 void Parser::feed(std::string_view chars) {
-  static const StepTable table;
+  const StepTable& table = StepTable::get();
   for (const char c : chars) {
     ch = c;
     const StepTable::Step& s =
@@ -78,6 +96,12 @@ void Parser::feed(std::string_view chars) {
   }
 }
 
+Parser::StepView Parser::step_view(std::int32_t state, char c) {
+  const StepTable::Step& s =
+      StepTable::get().steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
+  return {{s.bytes.data(), s.size}, s.next, s.action, {s.evaluated.data(), s.evaluations}};
+}
+
 // Runs one plain step for every state and byte on a scratch parser, whose
 // graph already has a goal for the actions to work on, and keeps what each
 // printed and did.
@@ -91,15 +115,19 @@ Parser::StepTable::StepTable() {
       scratch.state = static_cast<std::int32_t>(s);
       scratch.ch = static_cast<char>(b);
       scratch.performed_ = Action::kNone;
+      scratch.evaluations_ = 0;
       scratch.step();
       scratch.trace_state();
       out.flush();
       if (sink.data.size() > kSlot) throw std::logic_error("A0 step too long");
+      if (scratch.performed_ == kTwoActions) throw std::logic_error("A0 step with two actions");
       Step& step = steps[s][b];
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
       step.action = scratch.performed_;
+      step.evaluations = static_cast<std::uint8_t>(scratch.evaluations_);
+      step.evaluated = scratch.evaluated_;
       sink.data.clear();
     }
   }
@@ -164,24 +192,15 @@ void Parser::step() {
         z5();
       }
       break;
-    default: break;
   }
 }
 
-void Parser::trace_state() {
-  switch (state) {
-    case LINE: trace_.put(a0::kStateLine); break;
-    case GOAL: trace_.put(a0::kStateGoal); break;
-    case COLON: trace_.put(a0::kStateColon); break;
-    case DEPENDENCY: trace_.put(a0::kStateDependency); break;
-    case SPACE: trace_.put(a0::kStateSpace); break;
-    case DETERMINE: trace_.put(a0::kStateDetermine); break;
-    default: trace_.put(a0::kStateCommand); break;
-  }
-}
+void Parser::trace_state() { trace_.put(kStateLines[static_cast<std::size_t>(state)]); }
 
 // A true condition prints its line with the character; a false one nothing.
-bool Parser::report(bool value, std::string_view message) {
+bool Parser::report(std::uint8_t condition, bool value, std::string_view message) {
+  if (evaluations_ == evaluated_.size()) throw std::logic_error("A0 step with five conditions");
+  evaluated_[evaluations_++] = {condition, value};
   if (value) {
     trace_.put(message);
     trace_.put_text(ch);
@@ -190,41 +209,41 @@ bool Parser::report(bool value, std::string_view message) {
   return value;
 }
 
-bool Parser::x1() { return report(kind_of(ch) == Kind::kName, a0::kX1.view()); }
-bool Parser::x2() { return report(kind_of(ch) == Kind::kColon, a0::kX2.view()); }
-bool Parser::x3() { return report(kind_of(ch) == Kind::kSpace, a0::kX3.view()); }
-bool Parser::x4() { return report(kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
-bool Parser::x5() { return report(kind_of(ch) == Kind::kTab, a0::kX5.view()); }
+bool Parser::x1() { return report(1, kind_of(ch) == Kind::kName, a0::kX1.view()); }
+bool Parser::x2() { return report(2, kind_of(ch) == Kind::kColon, a0::kX2.view()); }
+bool Parser::x3() { return report(3, kind_of(ch) == Kind::kSpace, a0::kX3.view()); }
+bool Parser::x4() { return report(4, kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
+bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view()); }
 
 void Parser::z1() {
-  performed_ = Action::kZ1;
+  took(Action::kZ1);
   buffers.append_goal(ch);
 }
 
 void Parser::z2() {
-  performed_ = Action::kZ2;
+  took(Action::kZ2);
   buffers.append_item(ch);
 }
 
 void Parser::z3() {
-  performed_ = Action::kZ3;
+  took(Action::kZ3);
   goal_ = a1.add_vertex(buffers.copy_goal());
 }
 
 void Parser::z4() {
-  performed_ = Action::kZ4;
+  took(Action::kZ4);
   a1.add_dependency(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
-  performed_ = Action::kZ5;
+  took(Action::kZ5);
   a1.add_command(goal_, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z6() {
-  performed_ = Action::kZ6;
+  took(Action::kZ6);
   buffers.reset_goal();
   buffers.reset_item();
   buffers.append_goal(ch);

@@ -2,7 +2,9 @@
 // dependency graph. Its state table is the makefile grammar.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "planner/dependency_graph.h"
@@ -14,6 +16,24 @@ namespace planner {
 class Parser {
  public:
   enum State : std::int32_t { LINE, GOAL, COLON, DEPENDENCY, SPACE, DETERMINE, COMMAND };
+  static constexpr std::size_t kStates = COMMAND + 1;
+  static constexpr auto kStateNames = std::to_array<std::string_view>(
+      {"LINE", "GOAL", "COLON", "DEPENDENCY", "SPACE", "DETERMINE", "COMMAND"});
+  // The action a step takes, numbered as z1 to z6.
+  enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6 };
+
+  // A condition as a step evaluated it: `condition` is n for xn.
+  struct Evaluation {
+    std::uint8_t condition;
+    bool value;
+  };
+  // Everything one step does, from the step table.
+  struct StepView {
+    std::string_view bytes;                 // its condition line, if one held, and its state line
+    std::int32_t next;                      // the state after it
+    Action action;                          // what it did
+    std::span<const Evaluation> evaluated;  // every condition it evaluated, in order
+  };
 
   // Traces to `trace`, which the graph `a1` traces to as well.
   explicit Parser(Output& trace);
@@ -30,22 +50,30 @@ class Parser {
     finish();
   }
 
+  // The step A0 takes on character `c` in `state`, exactly as feed takes it:
+  // for viewers, which regenerate the trace of any range of steps and explain
+  // each one without reading again.
+  static StepView step_view(std::int32_t state, char c);
+
   char ch = 0;                // the character just read
   std::int32_t state = LINE;  // current state of A0; always one of State
   Buffer buffers;             // the token buffers
   DependencyGraph a1;         // the graph the actions fill; A1 runs on it later
 
  private:
-  // The actions, as a step taken from the table names them; every step
-  // takes at most one, as the five character classes are disjoint.
-  enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6 };
+  // feed() does not evaluate conditions one by one: it replays a table,
+  // worked out once from step() below, of what the step on every state and
+  // byte prints, where it leads and which action it takes. So step(), the
+  // conditions and trace_state() run only while the table is built; the
+  // actions run in feed() as well. A step that took two actions could not be
+  // replayed, and building the table refuses it.
   struct StepTable;
 
-  // One step as the state table reads, one condition after the other; feed
-  // takes its steps from a table built this way.
   void step();
   void trace_state();
-  bool report(bool value, std::string_view message);
+  bool report(std::uint8_t condition, bool value, std::string_view message);
+  // Notes what a step did, for the table.
+  void took(Action action) { performed_ = performed_ == Action::kNone ? action : kTwoActions; }
 
   bool x1();
   bool x2();
@@ -59,13 +87,20 @@ class Parser {
   void z5();
   void z6();
 
+  static constexpr auto kTwoActions = static_cast<Action>(0xFF);
+
   Output& trace_;
   // The vertex that z3 registered for the goal in buffers; only z6 changes
   // the goal, and every z4 and z5 comes after its z3, so dependencies and
   // commands need no second lookup of a name that may be very long.
   VertexIndex goal_ = 0;
-  // The action the last plain step took, as the table records it.
+  // While the table is built: the action the step took, kTwoActions for more
+  // than one, and the conditions it evaluated.
   Action performed_ = Action::kNone;
+  std::array<Evaluation, 4> evaluated_{};
+  std::size_t evaluations_ = 0;
 };
+
+static_assert(Parser::kStateNames.size() == Parser::kStates);
 
 }  // namespace planner
