@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "planner/a1_messages.h"
+#include "platform/error_line.h"
 #include "platform/text_input.h"
 #include "reader/a0_messages.h"
 #include "reader/parser.h"
+#include "session/session.h"
 #include "start_walk.h"
 
 namespace planner {
@@ -87,6 +89,72 @@ std::size_t count(const std::string& text, std::string_view line) {
   return n;
 }
 
+// Walks the session takes through, step by step and by seeks; the longest
+// are left to the straight run.
+constexpr std::uint64_t kMaxSessionSteps = 5'000;
+
+// What a viewer sees after a step, in one string.
+std::string seen(Session& session) {
+  std::string view = session.printed() + '|' + std::to_string(session.from_state()) + '>' +
+                     std::to_string(session.state()) + 'z' + std::to_string(session.action()) +
+                     ' ' + std::to_string(session.trace_lines()) + ' ' +
+                     std::to_string(session.todo_lines()) + ' ' +
+                     std::to_string(session.graph().size()) + '|' +
+                     std::string(session.goal_text()) + '|' + std::string(session.item_text());
+  for (const Evaluation e : session.evaluated()) view += {'x', char('0' + e.number), char(e.value)};
+  for (int which = 1; which <= 2; ++which) {
+    view += '|';
+    for (std::size_t i = 0; i < session.stack_size(which); ++i) {
+      const StackEntry e = session.stack_entry(which, i);
+      view += std::to_string(e.vertex) + ',' + std::to_string(e.walked) + ',' +
+              std::to_string(e.marked) + ',' + std::to_string(e.marked_at) + ',' +
+              std::to_string(e.marks) + ';';
+    }
+  }
+  return view;
+}
+
+// The session, stepped from the first step to the last, prints the straight
+// run's trace and writes its todo.bat; a seek anywhere, in an order the input
+// chooses, shows what stepping there showed, and so do the queries by range.
+void check_session(std::string_view bytes, const std::string& printed, const std::string& todo,
+                   const std::string& refusal, std::uint32_t seed) {
+  const auto times = [seed](std::string_view name) { return invented_time(name, seed); };
+  Session session(bytes, times, 1 + bytes.size() % 7);
+  std::vector<std::string> views{seen(session)};
+  std::vector<std::size_t> starts{0, 0};  // where each step's bytes begin in `stepped`
+  std::string stepped;
+  while (session.step()) {
+    stepped += session.printed();
+    starts.push_back(stepped.size());
+    views.push_back(seen(session));
+  }
+  require(session.at() == session.total() && views.size() == session.total() + 1,
+          "the session takes the steps it counts");
+  require(stepped == printed, "the session prints the program's trace");
+  require(session.refusal() == refusal, "the session refuses as the program does");
+  std::string written;
+  for (const TodoLine& line : session.todo(0, session.todo_lines())) written += line.text + "\r\n";
+  require(written == todo, "the session writes the program's todo.bat");
+  const auto lines = [&](std::uint64_t step) { return count(stepped.substr(0, starts[step]), "\n"); };
+  for (std::size_t i = 0; i + 1 < bytes.size() && i < 32; i += 2) {
+    const auto pick = [&](std::size_t at) {
+      return (static_cast<unsigned char>(bytes[at]) * 131u + at) % (session.total() + 1);
+    };
+    const std::uint64_t a = std::min(pick(i), pick(i + 1)), b = std::max(pick(i), pick(i + 1));
+    session.seek(b);
+    require(seen(session) == views[b], "a seek shows what stepping there showed");
+    require(session.trace(a, b) == stepped.substr(starts[a], starts[b + 1] - starts[a]),
+            "a range of the trace is what those steps printed");
+    require(session.lines_before(a) == lines(a), "lines before a step are counted");
+    if (lines(b + 1) > 0) {
+      const std::uint64_t at = session.step_of_line(lines(b + 1) - 1);
+      require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");
+    }
+    require(seen(session) == views[b], "a query by range leaves the view as it was");
+  }
+}
+
 void check_pipeline(std::string_view bytes) {
   // Text mode: every CR dropped, nothing from the first 0x1A on.
   std::string model;
@@ -113,11 +181,12 @@ void check_pipeline(std::string_view bytes) {
   require(plannable || err.starts_with("makefile has no rule") || err.starts_with("first goal '") ||
               err.starts_with("dependency cycle: "),
           "a refusal is one of the three");
-  if (!plannable) return;
+  const std::string read_trace = trace_sink.data;
+  const std::uint32_t seed = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
+  if (!plannable) return check_session(bytes, read_trace, "", error_line(err), seed);
   const std::uint64_t steps = a1.view().step_count();
   if (steps > kMaxSteps) return;
 
-  const std::uint32_t seed = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
   a1.set_modification_time([&](const char* name) { return invented_time(name, seed); });
   trace_sink.data.clear();
   StringSink todo_sink;
@@ -131,6 +200,7 @@ void check_pipeline(std::string_view bytes) {
   require(count(trace_sink.data, a1_state) == steps, "the walk takes the steps counted before it");
   require(trace_sink.data.ends_with(a1::kClosing.view()), "A1's trace ends with its closing line");
   require(todo_sink.data == expected_todo(a1.view(), seed), "todo.bat is the depth-first walk's");
+  if (steps <= kMaxSessionSteps) check_session(bytes, read_trace + trace_sink.data, todo_sink.data, "", seed);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "driver/progress.h"
 #include "platform/cp866.h"
+#include "platform/error_line.h"
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/output.h"
@@ -28,32 +29,9 @@ constexpr std::size_t kFeedSlice = 2048;
 constexpr Cp866 kUsageHead{"usage:\n\t"};
 constexpr Cp866 kUsageTail{" <makefile>\n"};
 
-// An error stays one line, and a name in it cannot drive the terminal:
-// control bytes are shown escaped, every other byte (Cyrillic names included)
-// as it is.
-std::string one_line(std::string_view text) {
-  std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      shown += c;
-    } else if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\t') {
-      shown += "\\t";
-    } else if (c == '\r') {
-      shown += "\\r";
-    } else {
-      constexpr char kHex[] = "0123456789abcdef";
-      shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-    }
-  }
-  return shown;
-}
-
 // The one place that reports errors; always exits with 1.
 int fail(const std::string& message) {
-  std::fputs(("planner: error: " + one_line(message) + "\n").c_str(), stderr);
+  std::fputs(error_line(message).c_str(), stderr);
   return 1;
 }
 
