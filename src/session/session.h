@@ -125,8 +125,11 @@ class Session {
   Position position(std::uint64_t index) const;
   std::string_view goal_text() const { return reader().buffers.copy_goal(); }
   std::string_view item_text() const { return reader().buffers.copy_item(); }
-  // The graph as read so far.
+  // The graph as read so far: the first graph().size() vertices of
+  // whole_graph(), each with a prefix of its children and commands there.
   const Graph& graph() const { return reader().a1.view(); }
+  // The graph as reading ends, which the walk takes; for a layout drawn once.
+  const Graph& whole_graph() const { return full_->a1.view(); }
 
   // --- The walk: both stacks, bottom first. ---
   std::size_t stack_size(int which) const;
