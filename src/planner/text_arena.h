@@ -36,7 +36,9 @@ class TextArena {
   // own, so the current block's rest is not thrown away for it.
   char* fresh_block(std::size_t need) {
     const bool own = need > kBlock / 4;
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(own ? need : kBlock));
+    // Left uninitialized, as every byte is written before it is read (not
+    // std::make_unique_for_overwrite, which some C++ libraries still lack).
+    blocks_.emplace_back(new char[own ? need : kBlock]);
     char* block = blocks_.back().get();
     if (!own) {
       next_ = block + need;

@@ -25,7 +25,7 @@ class TokenText {
  private:
   void grow() {
     const std::size_t capacity = capacity_ == 0 ? 256 : 2 * capacity_;
-    auto data = std::make_unique<char[]>(capacity);
+    std::unique_ptr<char[]> data(new char[capacity]);  // not zeroed: a token can be a whole file
     if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
     data_ = std::move(data);
     capacity_ = capacity;
