@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <stdexcept>
 
 #include "reader/a0_messages.h"
@@ -63,10 +64,12 @@ struct Parser::StepTable {
     std::uint8_t size = 0;            // how many of `bytes` the step prints
     std::uint8_t next = 0;            // the state after the step
     Action action = Action::kNone;
+    Dispatch dispatch = Dispatch::kNone;      // what feed() does
     std::uint8_t evaluations = 0;             // how many of `evaluated` it made
     std::array<Evaluation, 4> evaluated{};  // in order
   };
   StepTable();
+  static Dispatch dispatch_of(char c, Action action, std::span<const Evaluation> evaluated);
   static const StepTable& get() {
     static const StepTable table;
     return table;
@@ -78,28 +81,67 @@ Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
 void Parser::feed(std::string_view chars) {
   const StepTable& table = StepTable::get();
-  for (const char c : chars) {
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    const char c = chars[i];
     ch = c;
     const StepTable::Step& s =
         table.steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
-    switch (s.action) {
-      case Action::kNone: break;
-      case Action::kZ1: z1(); break;
-      case Action::kZ2: z2(); break;
-      case Action::kZ3: z3(); break;
-      case Action::kZ4: z4(); break;
-      case Action::kZ5: z5(); break;
-      case Action::kZ6: z6(); break;
+    switch (s.dispatch) {
+      case Dispatch::kNone: break;
+      case Dispatch::kZ1: z1(); break;
+      case Dispatch::kZ2: z2(); break;
+      case Dispatch::kZ3: z3(); break;
+      case Dispatch::kZ4: z4(); break;
+      case Dispatch::kZ5: z5(); break;
+      case Dispatch::kZ6: z6(); break;
+      case Dispatch::kDropped: dropped(fed_ + i); break;
+      case Dispatch::kZ5LineEnd:
+        z5();
+        line_end(fed_ + i);
+        break;
+      case Dispatch::kZ4LineEnd: z4(); [[fallthrough]];
+      case Dispatch::kLineEnd: line_end(fed_ + i); break;
     }
     state = s.next;
     trace_.put_prefix(s.bytes, s.size);
   }
+  fed_ += chars.size();
+}
+
+// Out of the way of feed(): most makefiles drop nothing.
+void Parser::dropped(std::uint64_t offset) {
+  using Token = Notices::Token;
+  const Token token = state == GOAL                            ? Token::kGoal
+                      : state == DEPENDENCY || state == COMMAND ? Token::kItem
+                                                                : Token::kNone;
+  notices_.dropped(offset, ch, token, state == COMMAND);
+}
+
+void Parser::line_end(std::uint64_t offset) {
+  notices_.line_end(offset, buffers.copy_goal(), buffers.copy_item());
 }
 
 Parser::StepView Parser::step_view(std::int32_t state, char c) {
   const StepTable::Step& s =
       StepTable::get().steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
   return {{s.bytes.data(), s.size}, s.next, s.action, {s.evaluated.data(), s.evaluations}};
+}
+
+// A line feed ends a line whatever the state does with it; a byte for which
+// no condition held is dropped, and noticed unless it is a blank.
+Parser::Dispatch Parser::StepTable::dispatch_of(char c, Action action,
+                                                std::span<const Evaluation> evaluated) {
+  static_assert(static_cast<int>(Dispatch::kZ6) == static_cast<int>(Action::kZ6));
+  if (c == '\n') {
+    if (action == Action::kNone) return Dispatch::kLineEnd;
+    if (action == Action::kZ4) return Dispatch::kZ4LineEnd;
+    if (action == Action::kZ5) return Dispatch::kZ5LineEnd;
+    throw std::logic_error("A0 step on a line feed with another action");
+  }
+  const bool held =
+      std::any_of(evaluated.begin(), evaluated.end(), [](const Evaluation& e) { return e.value; });
+  if (!held && c != ' ') return Dispatch::kDropped;
+  return static_cast<Dispatch>(action);
 }
 
 // Runs one plain step for every state and byte on a scratch parser, whose
@@ -114,18 +156,23 @@ Parser::StepTable::StepTable() {
     for (std::size_t b = 0; b < 256; ++b) {
       scratch.state = static_cast<std::int32_t>(s);
       scratch.ch = static_cast<char>(b);
-      scratch.performed_ = Action::kNone;
+      scratch.performed_ = 0;
       scratch.evaluations_ = 0;
       scratch.step();
       scratch.trace_state();
       out.flush();
       if (sink.data.size() > kSlot) throw std::logic_error("A0 step too long");
-      if (scratch.performed_ == kTwoActions) throw std::logic_error("A0 step with two actions");
+      if (std::popcount(scratch.performed_) > 1) throw std::logic_error("A0 step with two actions");
+      const Action action = scratch.performed_ == 0
+                                ? Action::kNone
+                                : static_cast<Action>(std::countr_zero(scratch.performed_));
       Step& step = steps[s][b];
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
-      step.action = scratch.performed_;
+      step.action = action;
+      step.dispatch = dispatch_of(static_cast<char>(b), action,
+                                  {scratch.evaluated_.data(), scratch.evaluations_});
       step.evaluations = static_cast<std::uint8_t>(scratch.evaluations_);
       step.evaluated = scratch.evaluated_;
       sink.data.clear();
@@ -133,7 +180,10 @@ Parser::StepTable::StepTable() {
   }
 }
 
-void Parser::finish() { trace_.put(a0::kClosing); }
+void Parser::finish() {
+  notices_.finish(buffers.copy_goal(), buffers.copy_item());
+  trace_.put(a0::kClosing);
+}
 
 void Parser::step() {
   switch (state) {
@@ -215,30 +265,23 @@ bool Parser::x3() { return report(3, kind_of(ch) == Kind::kSpace, a0::kX3.view()
 bool Parser::x4() { return report(4, kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
 bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view()); }
 
-void Parser::z1() {
-  took(Action::kZ1);
-  buffers.append_goal(ch);
-}
-
-void Parser::z2() {
-  took(Action::kZ2);
-  buffers.append_item(ch);
-}
-
 void Parser::z3() {
   took(Action::kZ3);
   goal_ = a1.add_vertex(buffers.copy_goal());
+  notices_.ended(Notices::Token::kGoal, buffers.copy_goal());
 }
 
 void Parser::z4() {
   took(Action::kZ4);
   a1.add_dependency(goal_, buffers.copy_item());
+  notices_.ended(Notices::Token::kItem, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
   took(Action::kZ5);
   a1.add_command(goal_, buffers.copy_item());
+  notices_.ended(Notices::Token::kItem, buffers.copy_item());
   buffers.reset_item();
 }
 

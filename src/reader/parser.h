@@ -10,6 +10,7 @@
 #include "planner/dependency_graph.h"
 #include "platform/output.h"
 #include "reader/buffer.h"
+#include "reader/notices.h"
 
 namespace planner {
 
@@ -55,6 +56,9 @@ class Parser {
   // each one without reading again.
   static StepView step_view(std::int32_t state, char c);
 
+  // What the reading dropped without a word, for the driver to tell.
+  const Notices& notices() const { return notices_; }
+
   char ch = 0;                // the character just read
   std::int32_t state = LINE;  // current state of A0; always one of State
   Buffer buffers;             // the token buffers
@@ -68,35 +72,55 @@ class Parser {
   // actions run in feed() as well. A step that took two actions could not be
   // replayed, and building the table refuses it.
   struct StepTable;
+  // What feed() does on a step besides its bytes and state: the step's
+  // action, or a dropped byte or a line end for the notices, which A0 itself
+  // does not keep. One switch serves both, so noticing costs a clean
+  // makefile nothing.
+  enum class Dispatch : std::uint8_t {
+    kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
+  };
 
   void step();
   void trace_state();
   bool report(std::uint8_t condition, bool value, std::string_view message);
-  // Notes what a step did, for the table.
-  void took(Action action) { performed_ = performed_ == Action::kNone ? action : kTwoActions; }
+  // Notes what a step did, for the table: one bit per action, so that a step
+  // that took two shows it. A plain store, cheap where feed() runs the actions.
+  void took(Action action) { performed_ |= 1u << static_cast<unsigned>(action); }
 
   bool x1();
   bool x2();
   bool x3();
   bool x4();
   bool x5();
-  void z1();
-  void z2();
+  // z1 and z2 run on most characters: defined here, so that feed() has them
+  // inline.
+  void z1() {
+    took(Action::kZ1);
+    buffers.append_goal(ch);
+  }
+  void z2() {
+    took(Action::kZ2);
+    buffers.append_item(ch);
+  }
   void z3();
   void z4();
   void z5();
   void z6();
 
-  static constexpr auto kTwoActions = static_cast<Action>(0xFF);
+  // For the notices: the character at `offset` was dropped, or ended a line.
+  void dropped(std::uint64_t offset);
+  void line_end(std::uint64_t offset);
 
   Output& trace_;
+  Notices notices_;
+  std::uint64_t fed_ = 0;  // characters fed so far
   // The vertex that z3 registered for the goal in buffers; only z6 changes
   // the goal, and every z4 and z5 comes after its z3, so dependencies and
   // commands need no second lookup of a name that may be very long.
   VertexIndex goal_ = 0;
-  // While the table is built: the action the step took, kTwoActions for more
-  // than one, and the conditions it evaluated.
-  Action performed_ = Action::kNone;
+  // While the table is built: the actions the step took, a bit each, and the
+  // conditions it evaluated.
+  unsigned performed_ = 0;
   std::array<Evaluation, 4> evaluated_{};
   std::size_t evaluations_ = 0;
 };
