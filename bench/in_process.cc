@@ -50,7 +50,7 @@ Profile profile(const std::string& makefile) {
   std::string err;
   if (!a1.view().plannable(&err)) throw std::runtime_error("workload not plannable: " + err);
   result.a1_steps = a1.view().step_count();
-  a1.set_modification_time([&result](const std::string& name) {
+  a1.set_modification_time([&result](planner::VertexIndex, const std::string& name) {
     result.queries.push_back(name);
     return planner::os::modification_time(name.c_str());
   });
@@ -63,7 +63,8 @@ Profile profile(const std::string& makefile) {
 
   // The same walk again, timed without the recording: the graph is as before
   // the first walk, which leaves both stacks empty.
-  a1.set_modification_time([](const char* name) { return planner::os::modification_time(name); });
+  a1.set_modification_time(
+      [](planner::VertexIndex, const char* name) { return planner::os::modification_time(name); });
   a1.state = planner::DependencyGraph::START;
   const auto start = std::chrono::steady_clock::now();
   planner::test::start_walk(a1, todo);

@@ -187,7 +187,7 @@ void check_pipeline(std::string_view bytes) {
   const std::uint64_t steps = a1.view().step_count();
   if (steps > kMaxSteps) return;
 
-  a1.set_modification_time([&](const char* name) { return invented_time(name, seed); });
+  a1.set_modification_time([&](VertexIndex, const char* name) { return invented_time(name, seed); });
   trace_sink.data.clear();
   StringSink todo_sink;
   Output todo(todo_sink, kTodoCapacity);

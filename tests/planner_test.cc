@@ -23,7 +23,7 @@ TEST(Planner, AStepWhoseRepeatedTestDisagreesIsTakenAgain) {
   DependencyGraph& a1 = parser.a1;
   const std::uint64_t counted = a1.view().step_count();
   int leaf_queries = 0, queries = 0;
-  a1.set_modification_time([&](const char* name) -> std::int64_t {
+  a1.set_modification_time([&](VertexIndex, const char* name) -> std::int64_t {
     ++queries;
     if (std::string_view(name) == "g") return 10;
     return ++leaf_queries == 2 ? 20 : 5;

@@ -28,7 +28,7 @@ static_assert([] {
 
 DependencyGraph::DependencyGraph(Output& trace)
     : trace_(trace),
-      modification_time_([](const char* name) { return os::modification_time(name); }) {}
+      modification_time_([](VertexIndex, const char* name) { return os::modification_time(name); }) {}
 
 void DependencyGraph::run() {
   for (std::uint64_t steps = 1; state != STOP; ++steps) {

@@ -14,9 +14,10 @@
 
 namespace planner {
 
-// A file's modification time by NUL-terminated name, in whole seconds; 0 when
-// the file cannot be queried (missing files above all).
-using ModificationTimeFn = std::function<std::int64_t(const char* name)>;
+// The modification time of a vertex's file, by its NUL-terminated name, in
+// whole seconds; 0 when the file cannot be queried (missing files above all).
+// The vertex's index comes along for those that keep something per vertex.
+using ModificationTimeFn = std::function<std::int64_t(VertexIndex vertex, const char* name)>;
 
 class DependencyGraph {
  public:
@@ -31,7 +32,8 @@ class DependencyGraph {
   explicit DependencyGraph(Output& trace);
 
   // --- Building, called by the reader and handed on to the graph. ---
-  VertexIndex add_vertex(std::string_view name) { return graph.add_vertex(name); }
+  // Registers a rule's goal.
+  VertexIndex add_vertex(std::string_view name) { return graph.add_goal(name); }
   void add_dependency(VertexIndex goal, std::string_view dependency) {
     graph.add_dependency(goal, dependency);
   }
@@ -78,7 +80,7 @@ class DependencyGraph {
   std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
   std::int64_t modification_time(VertexIndex vertex) const {
-    return modification_time_(view().name(vertex).data());
+    return modification_time_(vertex, view().name(vertex).data());
   }
   void rule();
   void trace_state();

@@ -38,6 +38,13 @@ class Graph {
   // Registers `name` unless it is known, and returns its index either way.
   // Names are compared whole, byte by byte; the first registration wins.
   VertexIndex add_vertex(std::string_view name);
+  // The same for the goal of a rule, which is remembered as one.
+  VertexIndex add_goal(std::string_view name) {
+    const VertexIndex goal = add_vertex(name);
+    if (goals_.size() <= goal) goals_.resize(std::size_t{goal} + 1);
+    goals_[goal] = true;
+    return goal;
+  }
   // Adds an edge from the registered `goal` to `dependency`, registering the
   // dependency first. Duplicate edges and self-dependencies are kept. The
   // reader keeps the goal's index from its add_vertex, so a goal name, which
@@ -62,6 +69,9 @@ class Graph {
   // The name; its data() is NUL-terminated, a path for the C library.
   std::string_view name(VertexIndex vertex) const { return record(vertex).name; }
   std::size_t child_count(VertexIndex vertex) const { return record(vertex).children.size; }
+  // Whether a rule names the vertex as its goal; a name seen only as a
+  // dependency is not.
+  bool is_goal(VertexIndex vertex) const { return vertex < goals_.size() && goals_[vertex]; }
 
   // Whether the walk can run: there is a first goal, it has a dependency,
   // and no dependency cycle is reachable from it. Otherwise sets *err to a
@@ -96,6 +106,7 @@ class Graph {
   ListPool<VertexIndex> children_;           // every vertex's children
   ListPool<std::string_view> commands_;      // every vertex's commands
   NameIndex index_;                          // every name, so that lookups stay constant-time
+  std::vector<bool> goals_;                  // by vertex: a rule's goal; past its end: not
 };
 
 }  // namespace planner

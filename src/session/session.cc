@@ -156,7 +156,11 @@ Session::Session(std::string_view makefile, TimeSource times, std::uint64_t ever
     const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
     total_ = walk > most - planning_start() ? most : planning_start() + walk;
     DependencyGraph& a1 = full_->a1;
-    a1.set_modification_time([this](const char* name) { return time_of(name); });
+    a1.set_modification_time([this](VertexIndex vertex, const char* name) {
+      if (times_of_.size() <= vertex) times_of_.resize(full_->a1.view().size());
+      if (!times_of_[vertex]) times_of_[vertex] = times_(name);
+      return *times_of_[vertex];
+    });
     a1.out = todo_.get();
     a1.e1 = true;
     checkpoints_.push_back({0, a1.state, read_lines_, 0, {}});
@@ -165,14 +169,6 @@ Session::Session(std::string_view makefile, TimeSource times, std::uint64_t ever
 }
 
 Session::~Session() = default;
-
-std::int64_t Session::time_of(const char* name) {
-  // The walk names a vertex by its name in the graph, so the same pointer
-  // comes back for the same vertex.
-  const auto [known, fresh] = time_cache_.try_emplace(name, 0);
-  if (fresh) known->second = times_(name);
-  return known->second;
-}
 
 bool Session::step() {
   if (at_ >= total_) return false;

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <optional>
 #include <vector>
 
 #include "platform/output.h"
@@ -175,14 +175,13 @@ class Session {
   void restore(const Checkpoint& checkpoint);
   void walk_step(std::vector<TodoLine>* written, std::uint64_t first_written);
   void keep_checkpoint();
-  std::int64_t time_of(const char* name);
 
   std::uint64_t every_;                    // steps between two checkpoints
   std::string text_;                       // the delivered characters
   std::vector<std::uint64_t> cr_before_;   // for each CR: the delivered index it precedes
   std::vector<std::uint64_t> line_starts_;  // delivered index of each line's first character
   TimeSource times_;
-  std::unordered_map<const char*, std::int64_t> time_cache_;  // by the graph's name, as asked
+  std::vector<std::optional<std::int64_t>> times_of_;  // by vertex, once asked
 
   // The trace and todo.bat of the walk, counted and captured where asked;
   // the reading steps' trace, which comes from the step table instead.
