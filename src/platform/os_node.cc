@@ -14,13 +14,17 @@
 // The nanoseconds are floored to whole seconds as Linux's st_mtime is; a
 // double holds every second of a 64-bit nanosecond count exactly.
 EM_JS(double, node_modification_time, (const char* path, std::size_t size), {
+  // Looked up once: a require for every file costs more than its stat.
+  const fs = Module.plannerFs || (Module.plannerFs = require("fs"));
   try {
-    const ns = require("fs").statSync(Buffer.from(HEAPU8.subarray(path, path + size)),
-                                      {bigint : true}).mtimeNs;
+    // A missing file, the common case, answers without an exception.
+    const status = fs.statSync(Buffer.from(HEAPU8.subarray(path, path + size)),
+                               {bigint : true, throwIfNoEntry : false});
+    if (status === undefined) return 0;
     // No BigInt literals: emscripten's minifier cannot print them.
     const second = BigInt(1000000000);
-    let seconds = ns / second;
-    if (ns % second < 0) seconds -= BigInt(1);
+    let seconds = status.mtimeNs / second;
+    if (status.mtimeNs % second < 0) seconds -= BigInt(1);
     return Number(seconds);
   } catch (e) {
     return 0;
