@@ -32,7 +32,8 @@ target_link_options(planner PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1)
 # Only main catches, so that memory running out ends the run with the
 # program's own line rather than an abort: catching compiled everywhere costs
 # the walk about 45% with this emscripten's JavaScript exceptions, this about
-# nothing. The frames in between are dropped without their destructors.
+# nothing. The frames in between are dropped without their destructors, so
+# a todo.bat being written stays, as after Ctrl-C under Node.js.
 set_source_files_properties(src/driver/main.cc PROPERTIES COMPILE_OPTIONS -fexceptions)
 target_link_options(planner PRIVATE -fexceptions)
 
