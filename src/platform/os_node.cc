@@ -9,10 +9,11 @@
 
 #include "platform/os.h"
 
-// Node's own stat: emscripten's time_t has 32 bits and its stat rounds, so a
-// file dated 2100 would read as negative, and one at -0.5 s as 0 (missing).
-// The nanoseconds are floored to whole seconds as Linux's st_mtime is; a
-// double holds every second of a 64-bit nanosecond count exactly.
+// Node's own stat: emscripten's time_t has 32 bits and its stat cuts the
+// fraction towards zero, so a file dated 2100 would read as negative, and one
+// at -0.5 s as 0 (missing). The nanoseconds are floored to whole seconds as
+// Linux's st_mtime is; a double holds every second of a 64-bit nanosecond
+// count exactly.
 EM_JS(double, node_modification_time, (const char* path, std::size_t size), {
   // Looked up once: a require for every file costs more than its stat.
   const fs = Module.plannerFs || (Module.plannerFs = require("fs"));
