@@ -15,8 +15,8 @@
 //   stderr    what it prints there (absent: nothing)
 //   todo.bat  what the run leaves in todo.bat (absent: no such file)
 // PLANNER_TEST_LAUNCHER runs every case under another program against the
-// same expectations: valgrind, or wine with PLANNER_TEST_EXE naming
-// planner.exe.
+// same expectations: valgrind, wine with PLANNER_TEST_EXE naming planner.exe,
+// or node with it naming planner.js.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace planner {
@@ -36,10 +37,11 @@ class TextArena {
   // own, so the current block's rest is not thrown away for it.
   char* fresh_block(std::size_t need) {
     const bool own = need > kBlock / 4;
-    // Left uninitialized, as every byte is written before it is read (not
-    // std::make_unique_for_overwrite, which some C++ libraries still lack).
-    blocks_.emplace_back(new char[own ? need : kBlock]);
-    char* block = blocks_.back().get();
+    // Left uninitialized: every byte is written before it is read. (Not
+    // make_unique_for_overwrite, which emscripten's libc++ lacks.)
+    std::unique_ptr<char[]> fresh(new char[own ? need : kBlock]);
+    char* block = fresh.get();
+    blocks_.push_back(std::move(fresh));
     if (!own) {
       next_ = block + need;
       left_ = kBlock - need;

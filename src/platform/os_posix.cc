@@ -12,6 +12,8 @@
 
 namespace planner::os {
 
+// os_node.cc answers these under Node.js.
+#ifndef __EMSCRIPTEN__
 std::string executable_path(const char* argv0) {
   std::vector<char> path(256);
   for (;;) {
@@ -28,6 +30,7 @@ std::int64_t modification_time(const char* path) {
   if (stat(path, &st) != 0) return 0;
   return static_cast<std::int64_t>(st.st_mtime);
 }
+#endif
 
 void use_binary_stdio() {}
 
@@ -64,7 +67,9 @@ extern "C" void on_interrupt(int signal_number) {
 
 bool same_file(std::FILE* file, const char* path) { return same_file(fileno(file), path); }
 
+#ifndef __EMSCRIPTEN__
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
+#endif
 
 void handle_signals() {
   std::signal(SIGPIPE, SIG_IGN);

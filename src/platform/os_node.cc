@@ -1,0 +1,97 @@
+// What differs when the program runs as planner.js under Node.js (emscripten
+// with the real file system): the few queries that emscripten's C library
+// answers otherwise than Linux does. The rest comes from os_posix.cc.
+#include <emscripten.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/os.h"
+
+// Node's own stat: emscripten's time_t has 32 bits and its stat cuts the
+// fraction towards zero, so a file dated 2100 would read as negative, and one
+// at -0.5 s as 0 (missing). The nanoseconds are floored to whole seconds as
+// Linux's st_mtime is; a double holds every second of a 64-bit nanosecond
+// count exactly.
+EM_JS(double, node_modification_time, (const char* path, std::size_t size), {
+  // Looked up once: a require for every file costs more than its stat.
+  const fs = Module.plannerFs || (Module.plannerFs = require("fs"));
+  try {
+    // A missing file, the common case, answers without an exception.
+    const status = fs.statSync(Buffer.from(HEAPU8.subarray(path, path + size)),
+                               {bigint : true, throwIfNoEntry : false});
+    if (status === undefined) return 0;
+    // No BigInt literals: emscripten's minifier cannot print them.
+    const second = BigInt(1000000000);
+    let seconds = status.mtimeNs / second;
+    if (status.mtimeNs % second < 0) seconds -= BigInt(1);
+    return Number(seconds);
+  } catch (e) {
+    return 0;
+  }
+});
+
+// emscripten's isatty says yes for every descriptor.
+EM_JS(int, node_stderr_is_terminal, (), { return require("tty").isatty(2) ? 1 : 0; });
+
+// The script's own path, symbolic links resolved as Node loaded it; the
+// system would name node itself. Returns the length in bytes and copies the
+// path into `out` when it fits in `size`.
+EM_JS(std::size_t, node_script_path, (char* out, std::size_t size), {
+  const path = Buffer.from(__filename);
+  if (path.length <= size) HEAPU8.set(path, out);
+  return path.length;
+});
+
+// The C library's texts for errno are musl's; the program gives the reasons
+// the Linux build gives. The link wraps strerror (see cmake/wasm.cmake), so
+// that every strerror call in the program comes here. The table holds the
+// errors a file operation can give whose texts differ.
+extern "C" char* __real_strerror(int error);
+
+extern "C" char* __wrap_strerror(int error) {
+  struct Text {
+    int error;
+    const char* text;
+  };
+  static constexpr Text kGlibc[] = {
+      {EIO, "Input/output error"},
+      {ENOMEM, "Cannot allocate memory"},
+      {EBUSY, "Device or resource busy"},
+      {EXDEV, "Invalid cross-device link"},
+      {EMFILE, "Too many open files"},
+      {ESPIPE, "Illegal seek"},
+      {EDEADLK, "Resource deadlock avoided"},
+      {ENAMETOOLONG, "File name too long"},
+      {ELOOP, "Too many levels of symbolic links"},
+      {EOVERFLOW, "Value too large for defined data type"},
+      {EOPNOTSUPP, "Operation not supported"},
+      {ETIMEDOUT, "Connection timed out"},
+      {EDQUOT, "Disk quota exceeded"},
+  };
+  for (const Text& t : kGlibc) {
+    if (t.error == error) return const_cast<char*>(t.text);
+  }
+  return __real_strerror(error);
+}
+
+namespace planner::os {
+
+std::string executable_path(const char* argv0) {
+  std::vector<char> path(256);
+  for (;;) {
+    const std::size_t n = node_script_path(path.data(), path.size());
+    if (n == 0) return argv0;
+    if (n <= path.size()) return {path.data(), n};
+    path.resize(n);
+  }
+}
+
+std::int64_t modification_time(const char* path) {
+  return static_cast<std::int64_t>(node_modification_time(path, std::strlen(path)));
+}
+
+bool stderr_is_terminal() { return node_stderr_is_terminal() != 0; }
+
+}  // namespace planner::os

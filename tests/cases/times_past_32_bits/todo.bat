@@ -1,0 +1,2 @@
+cc edge
+link
