@@ -259,7 +259,8 @@ void Session::go_planning(std::uint64_t n) {
 // Brings the walk to `walked` steps taken, from the nearest checkpoint before
 // it unless it is already on the way there.
 void Session::walk_to(std::uint64_t walked) {
-  const Checkpoint& nearest = checkpoints_[std::min(walked / every_, checkpoints_.size() - 1)];
+  const Checkpoint& nearest = checkpoints_[static_cast<std::size_t>(
+      std::min<std::uint64_t>(walked / every_, checkpoints_.size() - 1))];
   if (walked_ < nearest.walked || walked_ > walked) restore(nearest);
   trace_sink_->capture = false;
   while (walked_ < walked) walk_step(nullptr, 0);
