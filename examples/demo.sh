@@ -12,9 +12,12 @@ source_dir="$root/examples/$example"
 planner="$root/build/default/planner"
 # The first run configures and compiles, which takes a while; say so rather
 # than sit silent. On standard error, so that standard output stays the demo.
-[ -x "$planner" ] || echo "demo: first building build/default/planner (about ten seconds)..." >&2
-cmake --preset default >/dev/null
-cmake --build --preset default --target planner >/dev/null
+[ -x "$planner" ] ||
+  echo "demo: first configuring and compiling build/default/planner (10 to 30 seconds)..." >&2
+# CMake reads the presets from the current directory, so it runs from the
+# root, wherever the demo was started.
+(cd "$root" && cmake --preset default >/dev/null &&
+  cmake --build --preset default --target planner >/dev/null)
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -9,16 +9,36 @@ if(WIN32)
   install(FILES README.md LICENSE DESTINATION .)
 else()
   install(TARGETS planner RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # A stripped install (cmake --install --strip, and CPack's packages) also
+  # drops the compilers' notes, as Debian's dh_strip does.
+  install(CODE "
+    set(planner_exe \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/planner\")
+    if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"\${planner_exe}\")
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+        --remove-section=.note \"\${planner_exe}\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
   # Debian installs man pages compressed, and gzip -n keeps the bytes the
   # same from build to build.
   add_custom_command(OUTPUT planner.1.gz
     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/docs/planner.1 > planner.1.gz
     DEPENDS docs/planner.1
     COMMENT "Compressing the man page")
-  add_custom_target(planner_man ALL DEPENDS planner.1.gz)
+  # The changelog in Debian's format, named as for a native package, whose
+  # version has no Debian revision.
+  add_custom_command(OUTPUT changelog.gz
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > changelog.gz
+    DEPENDS packaging/changelog
+    COMMENT "Compressing the changelog")
+  add_custom_target(planner_docs ALL DEPENDS planner.1.gz changelog.gz)
+  file(STRINGS packaging/changelog changelog_head LIMIT_COUNT 1)
+  if(NOT changelog_head MATCHES "^planner \\(${PROJECT_VERSION}\\) ")
+    message(WARNING "packaging/changelog lacks an entry for version ${PROJECT_VERSION} at its top")
+  endif()
   install(FILES ${PROJECT_BINARY_DIR}/planner.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  # The licence in the machine-readable form Debian reads, where it looks.
-  install(FILES README.md LICENSE packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The documents, with the changelog and the licence in the machine-readable
+  # form Debian reads (copyright) where it looks for them.
+  install(FILES README.md LICENSE packaging/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
 set(CPACK_PACKAGE_VENDOR "The planner developers")

@@ -6,7 +6,8 @@
 //               example NAME       lay out examples/NAME
 //               dir NAME           make a directory
 //               link NAME TARGET   make a symbolic link
-//               time NAME SECONDS  set a file's time, creating it empty
+//               time NAME SECONDS  set a file's time, creating it empty;
+//                                  seconds since 1970, e.g. -0.5
 //               status N           the exit status expected (default 0)
 //               posix              the run needs a POSIX system
 //   in/       files to start with
@@ -75,7 +76,7 @@ TEST_P(Cases, Run) {
     } else if (key == "link") {
       fs::create_symlink(w.at(2), work.path() / w.at(1));
     } else if (key == "time") {
-      work.write(w.at(1), "", std::stoll(w.at(2)));
+      work.write(w.at(1), "", std::stod(w.at(2)));
     } else if (key == "example") {
       const fs::path examples = kCases.parent_path().parent_path() / "examples";
       test::run({{"bash", (examples / "lay_out.sh").string(), (examples / w.at(1)).string(), "."},

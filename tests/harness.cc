@@ -32,12 +32,13 @@ ScratchDir::~ScratchDir() {
 }
 
 void ScratchDir::write(const std::string& name, std::string_view content,
-                       std::int64_t mtime) const {
+                       std::optional<double> mtime) const {
   std::ofstream(path_ / name, std::ios::binary | std::ios::trunc)
       .write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (mtime >= 0) {
-    fs::last_write_time(path_ / name, std::chrono::file_clock::from_sys(
-                                          std::chrono::sys_seconds(std::chrono::seconds(mtime))));
+  if (mtime) {
+    using namespace std::chrono;
+    const sys_time<nanoseconds> at(round<nanoseconds>(duration<double>(*mtime)));
+    fs::last_write_time(path_ / name, file_clock::from_sys(at));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,10 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
   ~ScratchDir();
   const std::filesystem::path& path() const { return path_; }
-  // Writes `content` to `name` and, when `mtime` is given, sets its time.
-  void write(const std::string& name, std::string_view content, std::int64_t mtime = -1) const;
+  // Writes `content` to `name` and, when `mtime` is given, sets its time:
+  // seconds since 1970, negative and fractional ones too.
+  void write(const std::string& name, std::string_view content,
+             std::optional<double> mtime = std::nullopt) const;
 
  private:
   std::filesystem::path path_;

@@ -1,6 +1,8 @@
 #include "driver/driver.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +30,27 @@ constexpr std::size_t kFeedSlice = 2048;
 
 constexpr Cp866 kUsageHead{"usage:\n\t"};
 constexpr Cp866 kUsageTail{" <makefile>\n"};
+// PLANNER_VERSION is the CMake project's version.
+constexpr Cp866 kVersion{"planner " PLANNER_VERSION "\n"};
+
+void put_usage(Output& trace, const char* argv0) {
+  trace.put(kUsageHead);
+  trace.put_text(os::executable_path(argv0));
+  trace.put(kUsageTail);
+}
+
+// The options a person tries first. They are answered only when no file has
+// that name, so a makefile named "--help" is still read.
+bool answer_option(std::string_view arg, const char* argv0, Output& trace) {
+  if (arg == "--help" || arg == "-h") {
+    put_usage(trace, argv0);
+  } else if (arg == "--version") {
+    trace.put(kVersion);
+  } else {
+    return false;
+  }
+  return true;
+}
 
 // The one place that reports errors; always exits with 1.
 int fail(const std::string& message) {
@@ -85,11 +108,14 @@ int plan(DependencyGraph& a1, Output& trace) {
   return 0;
 }
 
-int plan_makefile(const char* makefile, Output& trace) {
+int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
   const std::string name = makefile;
   std::string err;
   InputFile file;
-  if (!file.open(makefile, &err)) return fail("cannot read makefile '" + name + "': " + err);
+  if (!file.open(makefile, &err)) {
+    if (err == std::strerror(ENOENT) && answer_option(name, argv0, trace)) return 0;
+    return fail("cannot read makefile '" + name + "': " + err);
+  }
   if (file.is(kTodoFile)) {
     return fail("makefile '" + name + "' is the plan file " + kTodoFile +
                 " itself: planning would overwrite it");
@@ -112,13 +138,12 @@ int run_program(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself
   FileSink stdout_sink(stdout);
   Output trace(stdout_sink);
+  const char* argv0 = argc > 0 ? argv[0] : "planner";
   int status = 0;
   if (argc == 2) {
-    status = plan_makefile(argv[1], trace);
+    status = plan_makefile(argv[1], argv0, trace);
   } else {
-    trace.put(kUsageHead);
-    trace.put_text(os::executable_path(argc > 0 ? argv[0] : "planner"));
-    trace.put(kUsageTail);
+    put_usage(trace, argv0);
   }
   // A lost byte of the trace is an error of its own, unless one was reported.
   std::string err;

@@ -12,8 +12,9 @@ namespace planner::os {
 // the target of /proc/self/exe); `argv0` when the system cannot tell.
 std::string executable_path(const char* argv0);
 
-// The file's last-modification time in whole seconds; 0 whenever the query
-// fails, above all for a file that does not exist.
+// The file's last-modification time in whole seconds since 1970, signed and
+// rounded toward minus infinity; 0 whenever the query fails, above all for a
+// file that does not exist.
 std::int64_t modification_time(const char* path);
 
 // Switches the standard streams to binary, so that no C library translates

@@ -34,10 +34,30 @@ std::string executable_path(const char* argv0) {
   return path;
 }
 
+// From the file system's own FILETIME: the C library's stat converts through
+// time functions that start at 1970, so a file from before then compared as
+// newer than one from after. The name's bytes go to the ANSI call, as they do
+// everywhere else.
 std::int64_t modification_time(const char* path) {
-  struct _stat64 st {};
-  if (_stat64(path, &st) != 0) return 0;
-  return static_cast<std::int64_t>(st.st_mtime);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+  FILETIME written = data.ftLastWriteTime;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A link: its target's time, as POSIX stat gives; none for a broken one.
+    const HANDLE target =
+        CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (target == INVALID_HANDLE_VALUE) return 0;
+    const bool known = GetFileTime(target, nullptr, nullptr, &written) != 0;
+    CloseHandle(target);
+    if (!known) return 0;
+  }
+  // 100-nanosecond ticks since 1601, unsigned. 1970 falls on a whole second
+  // of that count, so flooring to seconds before moving the epoch rounds
+  // toward minus infinity as st_mtime does: 0.5 s before 1970 is -1.
+  constexpr std::int64_t kSeconds1601To1970 = 11'644'473'600;
+  const std::uint64_t ticks = (std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+  return static_cast<std::int64_t>(ticks / 10'000'000) - kSeconds1601To1970;
 }
 
 // The program writes CR LF itself; a text-mode stream would turn each of its

@@ -1,0 +1,5 @@
+make u
+make t
+make s
+make p
+link
