@@ -29,22 +29,28 @@ constexpr Cp866 kUsageHead{"usage:\n\t"};
 constexpr Cp866 kUsageTail{" <makefile>\n"};
 
 // An error stays one line, and a name in it cannot drive the terminal:
-// control bytes are shown escaped, every other byte (Cyrillic names included)
-// as it is.
+// control bytes are shown escaped, and so are the UTF-8 forms of the C1
+// controls (U+0080 to U+009F, CSI among them), which some terminals obey.
+// Every other byte is shown as it is, Cyrillic names in UTF-8 or in code
+// page 866 (where 0x80 to 0x9F are letters) included.
 std::string one_line(std::string_view text) {
+  constexpr char kHex[] = "0123456789abcdef";
   std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      shown += c;
-    } else if (c == '\n') {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : 0);
+    if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      shown += {'\\', 'u', '0', '0', kHex[next >> 4], kHex[next & 15]};
+      ++i;
+    } else if (byte >= 0x20 && byte != 0x7F) {
+      shown += text[i];
+    } else if (byte == '\n') {
       shown += "\\n";
-    } else if (c == '\t') {
+    } else if (byte == '\t') {
       shown += "\\t";
-    } else if (c == '\r') {
+    } else if (byte == '\r') {
       shown += "\\r";
     } else {
-      constexpr char kHex[] = "0123456789abcdef";
       shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
     }
   }
