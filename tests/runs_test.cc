@@ -54,6 +54,8 @@ enum class Setup {
   kUpToDate,         // files c, b and a, each newer than the one before
   kFullStdout,       // standard output is /dev/full
   kFullDevice,       // todo.bat links to /dev/full
+  kStdoutToPlan,     // planner m.mk > todo.bat
+  kStdoutToMakefile, // planner m.mk > m.mk
   kLockHeld,         // another process holds todo.bat's lock
 };
 
@@ -122,6 +124,11 @@ const Row kRows[] = {
     {"hang-up", ladder32, Setup::kNone, "", nullptr, nullptr, 0, 0, 0, 0, SIGHUP, 300},
     {"another run holds the lock", ladder32, Setup::kLockHeld,
      "cannot create 'todo.bat': another planner run is writing it", "keep"},
+    // Refused before anything is read; the shell has emptied the file.
+    {"standard output into todo.bat", ladder32, Setup::kStdoutToPlan,
+     "standard output is the plan file todo.bat: the plan would replace the trace", ""},
+    {"standard output into the makefile", ladder32, Setup::kStdoutToMakefile,
+     "standard output is the makefile 'm.mk': the trace would overwrite it", "keep"},
     // A long walk shows how far it is, of the exact total, on a terminal.
     {"progress on a terminal", [](std::ostream& o) { ladder(o, 21); }, Setup::kNone,
      "\rplanner: step *", nullptr, nullptr, 0, 0, 0, 0, SIGINT, 2500, true},
@@ -155,7 +162,7 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
     const auto size = static_cast<std::int64_t>(makefile.tellp());
     makefile.close();
     scratch.write("todo.bat", "keep");
-    test::Child child{{PLANNER_EXE, (dir / "m.mk").string()}};
+    test::Child child{{PLANNER_EXE, "m.mk"}};
     child.stdout_path = row.close_after > 0 ? "" : "/dev/null";
     child.close_after = row.close_after;
     if (row.file_limit > 0) child.file_limit = row.file_limit;
@@ -177,6 +184,8 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
         fs::remove(dir / "todo.bat");
         fs::create_symlink("/dev/full", dir / "todo.bat");
         break;
+      case Setup::kStdoutToPlan: child.stdout_path = (dir / "todo.bat").string(); break;
+      case Setup::kStdoutToMakefile: child.stdout_path = (dir / "m.mk").string(); break;
       case Setup::kLockHeld:
         lock = open((dir / "todo.bat").c_str(), O_RDONLY);
         ASSERT_EQ(flock(lock, LOCK_EX), 0);

@@ -113,6 +113,23 @@ int plan(DependencyGraph& a1, Output& trace) {
   return 0;
 }
 
+// Standard output or error going into the makefile would overwrite it, and
+// into the plan would be lost when the plan replaces it: refused before
+// anything is read or written, silently when standard error is the file.
+// Returns 0 when neither stream is.
+int refuse_own_files(const InputFile& file, const std::string& name) {
+  for (std::FILE* stream : {stderr, stdout}) {
+    const bool makefile = file.is_stream(stream);
+    if (!makefile && !os::stream_is_named(stream, kTodoFile)) continue;
+    if (stream == stderr) return 1;
+    return fail(makefile ? "standard output is the makefile '" + name +
+                               "': the trace would overwrite it"
+                         : std::string("standard output is the plan file ") + kTodoFile +
+                               ": the plan would replace the trace");
+  }
+  return 0;
+}
+
 int plan_makefile(const char* makefile, Output& trace) {
   const std::string name = makefile;
   std::string err;
@@ -122,6 +139,7 @@ int plan_makefile(const char* makefile, Output& trace) {
     return fail("makefile '" + name + "' is the plan file " + kTodoFile +
                 " itself: planning would overwrite it");
   }
+  if (const int status = refuse_own_files(file, name)) return status;
   const auto parser = std::make_unique<Parser>(trace);
   const bool read = read_makefile(file, *parser, trace, &err);
   file.close();
@@ -135,6 +153,7 @@ int plan_makefile(const char* makefile, Output& trace) {
 }  // namespace
 
 int run_program(int argc, char** argv) {
+  os::keep_standard_streams();
   os::use_binary_stdio();
   os::handle_signals();
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself

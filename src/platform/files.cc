@@ -53,6 +53,8 @@ void InputFile::close() {
 
 bool InputFile::is(const char* path) const { return os::same_file(file_, path); }
 
+bool InputFile::is_stream(std::FILE* stream) const { return os::stream_is_file(stream, file_); }
+
 namespace {
 
 bool write_all(std::FILE* file, std::string_view bytes, std::string* err) {

@@ -26,6 +26,8 @@ class InputFile {
   std::size_t read(char* data, std::size_t size, std::string* err);
   // True when the open file is the one `path` names.
   bool is(const char* path) const;
+  // True when the standard stream `stream` is a regular file, and this one.
+  bool is_stream(std::FILE* stream) const;
   void close();
 
  private:

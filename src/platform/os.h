@@ -20,6 +20,11 @@ std::int64_t modification_time(const char* path);
 // line ends behind the program's back.
 void use_binary_stdio();
 
+// A standard stream closed at start keeps its descriptor, now open on nothing
+// writable: no file the program opens later can take its place, so a trace
+// can never land in the makefile or the plan.
+void keep_standard_streams();
+
 // True when the open stream is a directory, which some C libraries open
 // without complaint.
 bool is_directory(std::FILE* file);
@@ -32,6 +37,13 @@ bool stderr_is_terminal();
 
 // True when `path` names the very file that `file` has open (after links).
 bool same_file(std::FILE* file, const char* path);
+// True when the standard stream `stream` is a regular file, and the one that
+// `file` has open.
+bool stream_is_file(std::FILE* stream, std::FILE* file);
+// True when the standard stream `stream` is a regular file, and the one that
+// `path` names itself, not through a symbolic link (which would be replaced,
+// not written).
+bool stream_is_named(std::FILE* stream, const char* path);
 
 // A vanished reader of standard output and a file-size limit become failed
 // writes rather than deaths; an interruption (Ctrl-C, SIGTERM, SIGHUP, a

@@ -41,12 +41,28 @@ bool is_directory(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+void keep_standard_streams() {
+  // open() takes the lowest free descriptor, which is the closed stream's.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDONLY) != fd) return;
+  }
+}
+
 namespace {
 
 bool same_file(int fd, const char* path) {
   struct stat held {}, named {};
   return fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
          held.st_ino == named.st_ino;
+}
+
+// `stream`'s status when it is a regular file.
+bool regular_stream(std::FILE* stream, struct stat* st) {
+  return fstat(fileno(stream), st) == 0 && S_ISREG(st->st_mode);
+}
+
+bool same_identity(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Read by the signal handler: the path is set before the flag is raised.
@@ -63,6 +79,17 @@ extern "C" void on_interrupt(int signal_number) {
 }  // namespace
 
 bool same_file(std::FILE* file, const char* path) { return same_file(fileno(file), path); }
+
+bool stream_is_file(std::FILE* stream, std::FILE* file) {
+  struct stat out {}, held {};
+  return regular_stream(stream, &out) && fstat(fileno(file), &held) == 0 &&
+         same_identity(out, held);
+}
+
+bool stream_is_named(std::FILE* stream, const char* path) {
+  struct stat out {}, named {};
+  return regular_stream(stream, &out) && lstat(path, &named) == 0 && same_identity(out, named);
+}
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
 

@@ -57,7 +57,61 @@ bool is_directory(const char* path) {
   return _stat64(path, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
 }
 
+// The C runtime keeps descriptors 0 to 2 for the standard streams, open or
+// not.
+void keep_standard_streams() {}
+
 namespace {
+
+// The identity of the file that `held` has open: its volume and its index
+// there, in the widest form the file system gives.
+bool identity(HANDLE held, FILE_ID_INFO* id) {
+  if (held == INVALID_HANDLE_VALUE || held == nullptr) return false;
+  if (GetFileInformationByHandleEx(held, FileIdInfo, id, sizeof *id) != 0) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(held, &info) == 0) return false;
+  id->VolumeSerialNumber = info.dwVolumeSerialNumber;
+  const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  std::memset(&id->FileId, 0, sizeof id->FileId);
+  std::memcpy(&id->FileId, &index, sizeof index);
+  return true;
+}
+
+// Wine gives volume 0 for a handle inherited from a Unix parent, such as a
+// redirected standard stream; it is taken to be any volume.
+bool same_identity(const FILE_ID_INFO& a, const FILE_ID_INFO& b) {
+  return (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
+          b.VolumeSerialNumber == 0) &&
+         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0;
+}
+
+// Whether `held` is a regular file on disk, not a directory, a pipe or a
+// console, with its identity.
+bool regular_identity(HANDLE held, FILE_ID_INFO* id) {
+  FILE_STANDARD_INFO standard{};
+  return held != INVALID_HANDLE_VALUE && held != nullptr && GetFileType(held) == FILE_TYPE_DISK &&
+         GetFileInformationByHandleEx(held, FileStandardInfo, &standard, sizeof standard) != 0 &&
+         !standard.Directory && identity(held, id);
+}
+
+// The identity of what `path` names; FILE_FLAG_OPEN_REPARSE_POINT in `flags`
+// keeps a link from being followed.
+bool named_identity(const char* path, DWORD flags, FILE_ID_INFO* id) {
+  const HANDLE named = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const bool known = identity(named, id);
+  CloseHandle(named);
+  return known;
+}
+
+HANDLE handle_of(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+// The system's handle of a standard stream, valid even when the C runtime
+// has no descriptor for it.
+HANDLE standard_handle(std::FILE* stream) {
+  return GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+}
 
 bool same_file(HANDLE held, const char* path) {
   BY_HANDLE_FILE_INFORMATION a{}, b{};
@@ -100,6 +154,18 @@ BOOL WINAPI on_console_event(DWORD) {
 bool same_file(std::FILE* file, const char* path) {
   const auto held = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   return held != INVALID_HANDLE_VALUE && same_file(held, path);
+}
+
+bool stream_is_file(std::FILE* stream, std::FILE* file) {
+  FILE_ID_INFO a{}, b{};
+  return regular_identity(standard_handle(stream), &a) && identity(handle_of(file), &b) &&
+         same_identity(a, b);
+}
+
+bool stream_is_named(std::FILE* stream, const char* path) {
+  FILE_ID_INFO a{}, b{};
+  return regular_identity(standard_handle(stream), &a) &&
+         named_identity(path, FILE_FLAG_OPEN_REPARSE_POINT, &b) && same_identity(a, b);
 }
 
 bool stderr_is_terminal() {
