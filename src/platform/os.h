@@ -2,6 +2,7 @@
 // through the C library's portable calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -46,13 +47,18 @@ bool stream_is_file(std::FILE* stream, std::FILE* file);
 bool stream_is_named(std::FILE* stream, const char* path);
 
 // A vanished reader of standard output and a file-size limit become failed
-// writes rather than deaths; an interruption (Ctrl-C, SIGTERM, SIGHUP, a
-// closed console) removes the file named by remove_on_interrupt, if any, and
-// then ends the process as the interruption would have.
+// writes rather than deaths. Every other signal that would end the process
+// (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, a timer, a CPU limit, a crash; a closed
+// console on Windows) first removes the file named by remove_on_interrupt,
+// if any, and blanks the progress line, then ends the process as it would
+// have.
 void handle_signals();
 // From now on an interruption removes `path`, a string that outlives the
 // process; nullptr stops that.
 void remove_on_interrupt(const char* path);
+// From now on an interruption first blanks `width` characters of standard
+// error's line and returns to its start; 0: the line is clear.
+void blank_on_interrupt(std::size_t width);
 
 // Opens `path` for writing, created if absent, under an exclusive lock that
 // other runs of the program respect, and only then truncates it, so that two

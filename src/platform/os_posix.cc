@@ -68,13 +68,38 @@ bool same_identity(const struct stat& a, const struct stat& b) {
 // Read by the signal handler: the path is set before the flag is raised.
 const char* interrupt_path = nullptr;
 volatile std::sig_atomic_t remove_armed = 0;
+volatile std::sig_atomic_t blank_width = 0;
 
+// Only async-signal-safe calls: unlink, memset, write, raise.
 extern "C" void on_interrupt(int signal_number) {
   if (remove_armed != 0) unlink(interrupt_path);
+  if (blank_width > 0) {
+    char blank[2 + 256];  // wider than any progress line
+    const auto width = static_cast<std::size_t>(blank_width < 256 ? blank_width : 256);
+    std::memset(blank, ' ', width + 2);
+    blank[0] = blank[width + 1] = '\r';
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, blank, width + 2);
+  }
   // SA_RESETHAND has restored the default action; the signal, blocked while
   // this runs, ends the process as soon as the handler returns.
   raise(signal_number);
 }
+
+// Signals whose default action does not end the process, or that cannot be
+// caught; a vanished reader and a file-size limit are ignored instead.
+bool leaves_process_alive(int s) {
+  switch (s) {
+    case SIGKILL: case SIGSTOP: case SIGPIPE: case SIGXFSZ: case SIGCHLD: case SIGCONT:
+    case SIGTSTP: case SIGTTIN: case SIGTTOU: case SIGURG: case SIGWINCH: return true;
+    default: return false;
+  }
+}
+
+#ifdef NSIG
+constexpr int kSignals = NSIG;
+#else
+constexpr int kSignals = 65;
+#endif
 
 }  // namespace
 
@@ -99,13 +124,16 @@ void handle_signals() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  const int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
-  for (const int s : interruptions) sigaddset(&action.sa_mask, s);
-  for (const int s : interruptions) {
+  sigfillset(&action.sa_mask);
+  for (int s = 1; s < kSignals; ++s) {
     struct sigaction before {};
-    // A signal ignored from the start (nohup, a background job) stays so.
-    if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    // A signal ignored from the start (nohup, a background job) stays so, and
+    // so does one that a sanitizer's runtime catches; numbers the system
+    // keeps for itself fail here harmlessly.
+    if (leaves_process_alive(s) || sigaction(s, nullptr, &before) != 0 ||
+        (before.sa_flags & SA_SIGINFO) != 0 || before.sa_handler != SIG_DFL) {
+      continue;
+    }
     sigaction(s, &action, nullptr);
   }
 }
@@ -117,6 +145,10 @@ void remove_on_interrupt(const char* path) {
   }
   interrupt_path = path;
   remove_armed = 1;
+}
+
+void blank_on_interrupt(std::size_t width) {
+  blank_width = static_cast<std::sig_atomic_t>(width);
 }
 
 std::FILE* create_locked(const char* path, std::string* err) {

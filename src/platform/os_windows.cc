@@ -141,11 +141,21 @@ std::string reason(DWORD error, const char* path) {
 // is set before the flag is raised.
 const char* interrupt_path = nullptr;
 volatile LONG remove_armed = 0;
+volatile LONG blank_width = 0;
 
 BOOL WINAPI on_console_event(DWORD) {
   // The file was opened with FILE_SHARE_DELETE, so it can go while open; the
   // default handler, which runs next, ends the process.
   if (remove_armed != 0) DeleteFileA(interrupt_path);
+  const LONG width = blank_width < 256 ? blank_width : 256;
+  if (width > 0) {
+    char blank[2 + 256];
+    std::memset(blank, ' ', sizeof blank);
+    blank[0] = blank[width + 1] = '\r';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), blank, static_cast<DWORD>(width + 2), &written,
+              nullptr);
+  }
   return FALSE;
 }
 
@@ -179,6 +189,10 @@ void handle_signals() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 void remove_on_interrupt(const char* path) {
   if (path != nullptr) interrupt_path = path;
   InterlockedExchange(&remove_armed, path != nullptr ? 1 : 0);
+}
+
+void blank_on_interrupt(std::size_t width) {
+  InterlockedExchange(&blank_width, static_cast<LONG>(width));
 }
 
 std::FILE* create_locked(const char* path, std::string* err) {
