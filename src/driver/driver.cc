@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/output.h"
+#include "platform/plan_file.h"
 #include "platform/text_input.h"
 #include "reader/parser.h"
 
@@ -84,9 +85,10 @@ bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::st
   return err->empty();
 }
 
-// The planning phase: "todo.bat" is created only now, after the makefile was
-// read and closed, and only for a graph that the walk can take. It stays only
-// when the whole run succeeds.
+// The planning phase: the plan file is created only now, after the makefile
+// was read and closed, and only for a graph that the walk can take. It
+// replaces "todo.bat" only when the whole run succeeds, and nothing after that
+// can fail.
 int plan(DependencyGraph& a1, Output& trace) {
   std::string err;
   if (!a1.plannable(&err)) return fail(err);
@@ -96,6 +98,9 @@ int plan(DependencyGraph& a1, Output& trace) {
   }
   Output todo(todo_file);
   a1.out = &todo;
+  // The walk sees the plan being written under its name, as it was in place.
+  a1.set_modification_time(
+      [&todo_file](const char* name) { return todo_file.modification_time(name); });
   a1.e1 = true;
   std::optional<Progress> progress;
   if (os::stderr_is_terminal()) {

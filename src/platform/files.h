@@ -46,29 +46,6 @@ class FileSink final : public Sink {
   std::FILE* file_;
 };
 
-// The plan file. It is created, or truncated, only under a lock that other
-// runs respect, and it stays only when the run commits it: a run that fails
-// in any way, out of memory or interrupted included, leaves no partial plan.
-class PlanFile final : public Sink {
- public:
-  PlanFile() = default;
-  PlanFile(const PlanFile&) = delete;
-  PlanFile& operator=(const PlanFile&) = delete;
-  // Removes the file unless it was committed.
-  ~PlanFile() override;
-
-  // `path` must outlive the object: an interruption removes it by name.
-  bool create(const char* path, std::string* err);
-  bool write(std::string_view bytes, std::string* err) override;
-  // Closes the file and keeps it; false, with the file removed, when the
-  // system reports a deferred write error on closing.
-  bool commit(std::string* err);
-
- private:
-  const char* path_ = nullptr;  // nullptr until created
-  std::FILE* file_ = nullptr;   // open from create to commit or discard
-};
-
 // The system's text for the current errno.
 std::string errno_reason();
 

@@ -53,16 +53,11 @@ bool stream_is_named(std::FILE* stream, const char* path);
 // if any, and blanks the progress line, then ends the process as it would
 // have.
 void handle_signals();
-// From now on an interruption removes `path`, a string that outlives the
-// process; nullptr stops that.
+// From now on an interruption removes `path`, which must stay valid until
+// this is called again; nullptr stops that.
 void remove_on_interrupt(const char* path);
 // From now on an interruption first blanks `width` characters of standard
 // error's line and returns to its start; 0: the line is clear.
 void blank_on_interrupt(std::size_t width);
-
-// Opens `path` for writing, created if absent, under an exclusive lock that
-// other runs of the program respect, and only then truncates it, so that two
-// runs never mix their writes. On failure returns nullptr and sets *err.
-std::FILE* create_locked(const char* path, std::string* err);
 
 }  // namespace planner::os

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,12 +49,6 @@ void keep_standard_streams() {
 
 namespace {
 
-bool same_file(int fd, const char* path) {
-  struct stat held {}, named {};
-  return fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
-         held.st_ino == named.st_ino;
-}
-
 // `stream`'s status when it is a regular file.
 bool regular_stream(std::FILE* stream, struct stat* st) {
   return fstat(fileno(stream), st) == 0 && S_ISREG(st->st_mode);
@@ -103,7 +96,10 @@ constexpr int kSignals = 65;
 
 }  // namespace
 
-bool same_file(std::FILE* file, const char* path) { return same_file(fileno(file), path); }
+bool same_file(std::FILE* file, const char* path) {
+  struct stat held {}, named {};
+  return fstat(fileno(file), &held) == 0 && stat(path, &named) == 0 && same_identity(held, named);
+}
 
 bool stream_is_file(std::FILE* stream, std::FILE* file) {
   struct stat out {}, held {};
@@ -149,44 +145,6 @@ void remove_on_interrupt(const char* path) {
 
 void blank_on_interrupt(std::size_t width) {
   blank_width = static_cast<std::sig_atomic_t>(width);
-}
-
-std::FILE* create_locked(const char* path, std::string* err) {
-  // A run that failed removes its file: when that happens between our open
-  // and our lock, the lock holds a file without a name, and we open again.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      *err = std::strerror(errno);
-      return nullptr;
-    }
-    // Only a lock held elsewhere refuses; a file system without locks
-    // (ENOLCK, EINVAL) is written unlocked, as before.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-      close(fd);
-      *err = "another planner run is writing it";
-      return nullptr;
-    }
-    if (!same_file(fd, path)) {
-      close(fd);
-      continue;
-    }
-    struct stat st {};
-    // A device such as /dev/null or /dev/full cannot be truncated, nor needs to be.
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
-      *err = std::strerror(errno);
-      close(fd);
-      return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-      *err = std::strerror(errno);
-      close(fd);
-    }
-    return file;
-  }
-  *err = "it keeps being replaced";
-  return nullptr;
 }
 
 }  // namespace planner::os

@@ -113,30 +113,6 @@ HANDLE standard_handle(std::FILE* stream) {
   return GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
-bool same_file(HANDLE held, const char* path) {
-  BY_HANDLE_FILE_INFORMATION a{}, b{};
-  if (!GetFileInformationByHandle(held, &a)) return false;
-  const HANDLE named = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (named == INVALID_HANDLE_VALUE) return false;
-  const bool known = GetFileInformationByHandle(named, &b) != 0;
-  CloseHandle(named);
-  return known && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-// The reasons the C library would give, so that messages read as on POSIX.
-std::string reason(DWORD error, const char* path) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
-    case ERROR_ACCESS_DENIED: return std::strerror(is_directory(path) ? EISDIR : EACCES);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return std::strerror(ENOSPC);
-    default: return "Windows error " + std::to_string(error);
-  }
-}
-
 // Read by the console handler, which runs on a thread of its own: the path
 // is set before the flag is raised.
 const char* interrupt_path = nullptr;
@@ -162,8 +138,8 @@ BOOL WINAPI on_console_event(DWORD) {
 }  // namespace
 
 bool same_file(std::FILE* file, const char* path) {
-  const auto held = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  return held != INVALID_HANDLE_VALUE && same_file(held, path);
+  FILE_ID_INFO a{}, b{};
+  return identity(handle_of(file), &a) && named_identity(path, 0, &b) && same_identity(a, b);
 }
 
 bool stream_is_file(std::FILE* stream, std::FILE* file) {
@@ -193,55 +169,6 @@ void remove_on_interrupt(const char* path) {
 
 void blank_on_interrupt(std::size_t width) {
   InterlockedExchange(&blank_width, static_cast<LONG>(width));
-}
-
-std::FILE* create_locked(const char* path, std::string* err) {
-  // A run that failed removes its file: when that happens between our open
-  // and our lock, the lock holds a file on its way out, and we open again.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const HANDLE h = CreateFileA(path, GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      *err = reason(GetLastError(), path);
-      return nullptr;
-    }
-    // Windows locks are mandatory, so the lock is on one byte that no plan
-    // reaches: it only tells runs of the program apart, and readers of the
-    // plan are not held up.
-    OVERLAPPED far_byte{};
-    far_byte.Offset = 0xFFFFFFFE;
-    far_byte.OffsetHigh = 0x7FFFFFFF;
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far_byte) &&
-        GetLastError() == ERROR_LOCK_VIOLATION) {
-      CloseHandle(h);
-      *err = "another planner run is writing it";
-      return nullptr;
-    }
-    if (!same_file(h, path)) {
-      CloseHandle(h);
-      continue;
-    }
-    if (GetFileType(h) == FILE_TYPE_DISK && !SetEndOfFile(h)) {
-      *err = reason(GetLastError(), path);
-      CloseHandle(h);
-      return nullptr;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-      CloseHandle(h);
-      *err = std::strerror(errno);
-      return nullptr;
-    }
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-      *err = std::strerror(errno);
-      _close(fd);
-    }
-    return file;
-  }
-  *err = "it keeps being replaced";
-  return nullptr;
 }
 
 }  // namespace planner::os
