@@ -6,18 +6,23 @@
 //               example NAME       lay out examples/NAME
 //               dir NAME           make a directory
 //               link NAME TARGET   make a symbolic link
-//               time NAME SECONDS  set a file's time, creating it empty;
-//                                  seconds since 1970, e.g. -0.5
+//               fifo NAME          make a FIFO
+//               time NAME SECONDS  set a file's time, creating it empty; seconds
+//                                  since 1970, e.g. -0.5; NAME ".", last, sets
+//                                  the directory's own
 //               status N           the exit status expected (default 0)
 //               posix              the run needs a POSIX system
 //   in/       files to start with
 //   stdout    what the run prints, decoded to UTF-8; @EXE@ stands for the
 //             executable's full path
 //   stderr    what it prints there (absent: nothing)
-//   todo.bat  what the run leaves in todo.bat (absent: no such file)
+//   todo.bat  what the run leaves in todo.bat (absent: no such file); every
+//             other file of in/ must be left as it was
 // PLANNER_TEST_LAUNCHER runs every case under another program against the
 // same expectations: valgrind, wine with PLANNER_TEST_EXE naming planner.exe,
 // or node with it naming planner.js.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,6 +80,8 @@ TEST_P(Cases, Run) {
       fs::create_directory(work.path() / w.at(1));
     } else if (key == "link") {
       fs::create_symlink(w.at(2), work.path() / w.at(1));
+    } else if (key == "fifo") {
+      ASSERT_EQ(mkfifo((work.path() / w.at(1)).c_str(), 0666), 0);
     } else if (key == "time") {
       work.write(w.at(1), "", std::stod(w.at(2)));
     } else if (key == "example") {
@@ -102,6 +109,12 @@ TEST_P(Cases, Run) {
     EXPECT_EQ(test::read_file(work.path() / "todo.bat"), test::read_file(dir / "todo.bat"));
   } else {
     EXPECT_FALSE(fs::is_regular_file(work.path() / "todo.bat"));
+  }
+  std::error_code none;  // no in/ at all
+  for (const auto& entry : fs::directory_iterator(dir / "in", none)) {
+    const fs::path name = entry.path().filename();
+    EXPECT_TRUE(name == "todo.bat" || test::read_file(work.path() / name) == test::read_file(entry))
+        << name << " was changed";
   }
 }
 

@@ -83,7 +83,7 @@ RunResult run(const Child& child) {
   rlimit files{};
   getrlimit(RLIMIT_FSIZE, &files);
   files.rlim_cur = files.rlim_max = std::min<rlim_t>(files.rlim_max, child.file_limit);
-  const rlimit memory{child.memory_limit, child.memory_limit};
+  const rlimit memory{child.memory_limit, child.memory_limit}, no_core{0, 0};
 
   RunResult result;
   // Linux starts a child's peak at what this process holds when it forks.
@@ -101,8 +101,11 @@ RunResult run(const Child& child) {
                         : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err =
         child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The signal sent takes its default action, however this process was
+    // started, and leaves no core file.
+    if (child.signal != 0) signal(child.signal, SIG_DFL);
     if (in < 0 || out < 0 || err < 0 || chdir(child.dir.c_str()) != 0 ||
-        setrlimit(RLIMIT_FSIZE, &files) != 0 ||
+        setrlimit(RLIMIT_FSIZE, &files) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 ||
         (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
       _exit(127);
     dup2(in, 0);

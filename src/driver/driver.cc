@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/output.h"
+#include "platform/plan_file.h"
 #include "platform/text_input.h"
 #include "reader/parser.h"
 
@@ -79,9 +80,10 @@ bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::st
   return err->empty();
 }
 
-// The planning phase: "todo.bat" is created only now, after the makefile was
-// read and closed, and only for a graph that the walk can take. It stays only
-// when the whole run succeeds.
+// The planning phase: the plan file is created only now, after the makefile
+// was read and closed, and only for a graph that the walk can take. It
+// replaces "todo.bat" only when the whole run succeeds, and nothing after that
+// can fail.
 int plan(DependencyGraph& a1, Output& trace) {
   std::string err;
   if (!a1.view().plannable(&err)) return fail(err);
@@ -91,6 +93,9 @@ int plan(DependencyGraph& a1, Output& trace) {
   }
   Output todo(todo_file);
   a1.out = &todo;
+  // The walk sees the plan being written under its name, as it was in place.
+  a1.set_modification_time(
+      [&todo_file](VertexIndex, const char* name) { return todo_file.modification_time(name); });
   a1.e1 = true;
   std::optional<Progress> progress;
   if (os::stderr_is_terminal()) {
@@ -108,6 +113,23 @@ int plan(DependencyGraph& a1, Output& trace) {
   return 0;
 }
 
+// Standard output or error going into the makefile would overwrite it, and
+// into the plan would be lost when the plan replaces it: refused before
+// anything is read or written, silently when standard error is the file.
+// Returns 0 when neither stream is.
+int refuse_own_files(const InputFile& file, const std::string& name) {
+  for (std::FILE* stream : {stderr, stdout}) {
+    const bool makefile = file.is_stream(stream);
+    if (!makefile && !os::stream_is_named(stream, kTodoFile)) continue;
+    if (stream == stderr) return 1;
+    return fail(makefile ? "standard output is the makefile '" + name +
+                               "': the trace would overwrite it"
+                         : std::string("standard output is the plan file ") + kTodoFile +
+                               ": the plan would replace the trace");
+  }
+  return 0;
+}
+
 int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
   const std::string name = makefile;
   std::string err;
@@ -120,6 +142,7 @@ int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
     return fail("makefile '" + name + "' is the plan file " + kTodoFile +
                 " itself: planning would overwrite it");
   }
+  if (const int status = refuse_own_files(file, name)) return status;
   const auto parser = std::make_unique<Parser>(trace);
   const bool read = read_makefile(file, *parser, trace, &err);
   file.close();
@@ -133,6 +156,7 @@ int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
 }  // namespace
 
 int run_program(int argc, char** argv) {
+  os::keep_standard_streams();
   os::use_binary_stdio();
   os::handle_signals();
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // Output gathers the blocks itself

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/os.h"
+
 namespace planner {
 
 namespace {
@@ -65,16 +67,20 @@ void Progress::clear() {
   draw("");
   std::fputc('\r', stderr);
   width_ = 0;
+  os::blank_on_interrupt(0);
 }
 
 // Back to the start of the line, the new text, and blanks over what is left
 // of the old one: no terminal control sequence, so every console shows it.
+// An interruption blanks whatever of the two is on screen.
 void Progress::draw(const std::string& line) {
   std::string text = "\r" + line;
   if (line.size() < width_) text.append(width_ - line.size(), ' ');
+  os::blank_on_interrupt(text.size() - 1);
   width_ = line.size();
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
+  os::blank_on_interrupt(width_);
 }
 
 }  // namespace planner

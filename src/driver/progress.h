@@ -12,7 +12,8 @@ namespace planner {
 // Made only when standard error is a terminal, so standard output and
 // todo.bat never change; shown once the walk has run for a second, so a short
 // walk shows nothing. Rewritten in place a few times a second; cleared when
-// the walk ends, so that the prompt or an error line starts on a clean line.
+// the walk ends, so that the prompt or an error line starts on a clean line,
+// and blanked by a signal that ends the run.
 class Progress {
  public:
   explicit Progress(std::uint64_t total_steps);

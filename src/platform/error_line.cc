@@ -3,19 +3,23 @@
 namespace planner {
 
 std::string error_line(std::string_view message) {
+  constexpr char kHex[] = "0123456789abcdef";
   std::string line = "planner: error: ";
-  for (const char c : message) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      line += c;
-    } else if (c == '\n') {
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(message[i]);
+    const auto next = static_cast<unsigned char>(i + 1 < message.size() ? message[i + 1] : 0);
+    if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      line += {'\\', 'u', '0', '0', kHex[next >> 4], kHex[next & 15]};
+      ++i;
+    } else if (byte >= 0x20 && byte != 0x7F) {
+      line += message[i];
+    } else if (byte == '\n') {
       line += "\\n";
-    } else if (c == '\t') {
+    } else if (byte == '\t') {
       line += "\\t";
-    } else if (c == '\r') {
+    } else if (byte == '\r') {
       line += "\\r";
     } else {
-      constexpr char kHex[] = "0123456789abcdef";
       line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
     }
   }

@@ -9,7 +9,10 @@ namespace planner {
 
 // "planner: error: MESSAGE" and a line feed. The message stays one line, and
 // a name in it cannot drive the terminal: control bytes are shown escaped,
-// every other byte (Cyrillic names included) as it is.
+// and so are the UTF-8 forms of the C1 controls (U+0080 to U+009F, CSI among
+// them), which some terminals obey. Every other byte is shown as it is,
+// Cyrillic names in UTF-8 or in code page 866 (where 0x80 to 0x9F are
+// letters) included.
 std::string error_line(std::string_view message);
 
 }  // namespace planner

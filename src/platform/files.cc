@@ -53,57 +53,19 @@ void InputFile::close() {
 
 bool InputFile::is(const char* path) const { return os::same_file(file_, path); }
 
-namespace {
-
-bool write_all(std::FILE* file, std::string_view bytes, std::string* err) {
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()) return true;
-  *err = errno != 0 ? errno_reason() : "write error";
-  return false;
-}
-
-}  // namespace
+bool InputFile::is_stream(std::FILE* stream) const { return os::stream_is_file(stream, file_); }
 
 bool FileSink::write(std::string_view bytes, std::string* err) {
-  return write_all(file_, bytes, err);
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return true;
+  *err = errno != 0 ? errno_reason() : "write error";
+  return false;
 }
 
 bool FileSink::flush(std::string* err) {
   errno = 0;
   if (std::fflush(file_) == 0) return true;
   *err = errno != 0 ? errno_reason() : "write error";
-  return false;
-}
-
-PlanFile::~PlanFile() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  std::remove(path_);
-  os::remove_on_interrupt(nullptr);
-}
-
-bool PlanFile::create(const char* path, std::string* err) {
-  file_ = os::create_locked(path, err);
-  if (file_ == nullptr) return false;
-  path_ = path;
-  os::remove_on_interrupt(path_);
-  // Output already gathers big blocks; a second buffer would only copy them.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
-  return true;
-}
-
-bool PlanFile::write(std::string_view bytes, std::string* err) {
-  return write_all(file_, bytes, err);
-}
-
-bool PlanFile::commit(std::string* err) {
-  os::remove_on_interrupt(nullptr);
-  errno = 0;
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (closed) return true;
-  *err = errno != 0 ? errno_reason() : "write error";
-  std::remove(path_);
   return false;
 }
 

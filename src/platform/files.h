@@ -26,6 +26,8 @@ class InputFile {
   std::size_t read(char* data, std::size_t size, std::string* err);
   // True when the open file is the one `path` names.
   bool is(const char* path) const;
+  // True when the standard stream `stream` is a regular file, and this one.
+  bool is_stream(std::FILE* stream) const;
   void close();
 
  private:
@@ -42,29 +44,6 @@ class FileSink final : public Sink {
 
  private:
   std::FILE* file_;
-};
-
-// The plan file. It is created, or truncated, only under a lock that other
-// runs respect, and it stays only when the run commits it: a run that fails
-// in any way, out of memory or interrupted included, leaves no partial plan.
-class PlanFile final : public Sink {
- public:
-  PlanFile() = default;
-  PlanFile(const PlanFile&) = delete;
-  PlanFile& operator=(const PlanFile&) = delete;
-  // Removes the file unless it was committed.
-  ~PlanFile() override;
-
-  // `path` must outlive the object: an interruption removes it by name.
-  bool create(const char* path, std::string* err);
-  bool write(std::string_view bytes, std::string* err) override;
-  // Closes the file and keeps it; false, with the file removed, when the
-  // system reports a deferred write error on closing.
-  bool commit(std::string* err);
-
- private:
-  const char* path_ = nullptr;  // nullptr until created
-  std::FILE* file_ = nullptr;   // open from create to commit or discard
 };
 
 // The system's text for the current errno.

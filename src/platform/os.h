@@ -2,6 +2,7 @@
 // through the C library's portable calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -21,6 +22,11 @@ std::int64_t modification_time(const char* path);
 // line ends behind the program's back.
 void use_binary_stdio();
 
+// A standard stream closed at start keeps its descriptor, now open on nothing
+// writable: no file the program opens later can take its place, so a trace
+// can never land in the makefile or the plan.
+void keep_standard_streams();
+
 // True when the open stream is a directory, which some C libraries open
 // without complaint.
 bool is_directory(std::FILE* file);
@@ -33,19 +39,26 @@ bool stderr_is_terminal();
 
 // True when `path` names the very file that `file` has open (after links).
 bool same_file(std::FILE* file, const char* path);
+// True when the standard stream `stream` is a regular file, and the one that
+// `file` has open.
+bool stream_is_file(std::FILE* stream, std::FILE* file);
+// True when the standard stream `stream` is a regular file, and the one that
+// `path` names itself, not through a symbolic link (which would be replaced,
+// not written).
+bool stream_is_named(std::FILE* stream, const char* path);
 
 // A vanished reader of standard output and a file-size limit become failed
-// writes rather than deaths; an interruption (Ctrl-C, SIGTERM, SIGHUP, a
-// closed console) removes the file named by remove_on_interrupt, if any, and
-// then ends the process as the interruption would have.
+// writes rather than deaths. Every other signal that would end the process
+// (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, a timer, a CPU limit, a crash; a closed
+// console on Windows) first removes the file named by remove_on_interrupt,
+// if any, and blanks the progress line, then ends the process as it would
+// have.
 void handle_signals();
-// From now on an interruption removes `path`, a string that outlives the
-// process; nullptr stops that.
+// From now on an interruption removes `path`, which must stay valid until
+// this is called again; nullptr stops that.
 void remove_on_interrupt(const char* path);
-
-// Opens `path` for writing, created if absent, under an exclusive lock that
-// other runs of the program respect, and only then truncates it, so that two
-// runs never mix their writes. On failure returns nullptr and sets *err.
-std::FILE* create_locked(const char* path, std::string* err);
+// From now on an interruption first blanks `width` characters of standard
+// error's line and returns to its start; 0: the line is clear.
+void blank_on_interrupt(std::size_t width);
 
 }  // namespace planner::os

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,28 +43,77 @@ bool is_directory(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+void keep_standard_streams() {
+  // open() takes the lowest free descriptor, which is the closed stream's.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDONLY) != fd) return;
+  }
+}
+
 namespace {
 
-bool same_file(int fd, const char* path) {
-  struct stat held {}, named {};
-  return fstat(fd, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
-         held.st_ino == named.st_ino;
+// `stream`'s status when it is a regular file.
+bool regular_stream(std::FILE* stream, struct stat* st) {
+  return fstat(fileno(stream), st) == 0 && S_ISREG(st->st_mode);
+}
+
+bool same_identity(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Read by the signal handler: the path is set before the flag is raised.
 const char* interrupt_path = nullptr;
 volatile std::sig_atomic_t remove_armed = 0;
+volatile std::sig_atomic_t blank_width = 0;
 
+// Only async-signal-safe calls: unlink, memset, write, raise.
 extern "C" void on_interrupt(int signal_number) {
   if (remove_armed != 0) unlink(interrupt_path);
+  if (blank_width > 0) {
+    char blank[2 + 256];  // wider than any progress line
+    const auto width = static_cast<std::size_t>(blank_width < 256 ? blank_width : 256);
+    std::memset(blank, ' ', width + 2);
+    blank[0] = blank[width + 1] = '\r';
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, blank, width + 2);
+  }
   // SA_RESETHAND has restored the default action; the signal, blocked while
   // this runs, ends the process as soon as the handler returns.
   raise(signal_number);
 }
 
+// Signals whose default action does not end the process, or that cannot be
+// caught; a vanished reader and a file-size limit are ignored instead.
+bool leaves_process_alive(int s) {
+  switch (s) {
+    case SIGKILL: case SIGSTOP: case SIGPIPE: case SIGXFSZ: case SIGCHLD: case SIGCONT:
+    case SIGTSTP: case SIGTTIN: case SIGTTOU: case SIGURG: case SIGWINCH: return true;
+    default: return false;
+  }
+}
+
+#ifdef NSIG
+constexpr int kSignals = NSIG;
+#else
+constexpr int kSignals = 65;
+#endif
+
 }  // namespace
 
-bool same_file(std::FILE* file, const char* path) { return same_file(fileno(file), path); }
+bool same_file(std::FILE* file, const char* path) {
+  struct stat held {}, named {};
+  return fstat(fileno(file), &held) == 0 && stat(path, &named) == 0 && same_identity(held, named);
+}
+
+bool stream_is_file(std::FILE* stream, std::FILE* file) {
+  struct stat out {}, held {};
+  return regular_stream(stream, &out) && fstat(fileno(file), &held) == 0 &&
+         same_identity(out, held);
+}
+
+bool stream_is_named(std::FILE* stream, const char* path) {
+  struct stat out {}, named {};
+  return regular_stream(stream, &out) && lstat(path, &named) == 0 && same_identity(out, named);
+}
 
 #ifndef __EMSCRIPTEN__
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
@@ -77,13 +125,16 @@ void handle_signals() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  const int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
-  for (const int s : interruptions) sigaddset(&action.sa_mask, s);
-  for (const int s : interruptions) {
+  sigfillset(&action.sa_mask);
+  for (int s = 1; s < kSignals; ++s) {
     struct sigaction before {};
-    // A signal ignored from the start (nohup, a background job) stays so.
-    if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    // A signal ignored from the start (nohup, a background job) stays so, and
+    // so does one that a sanitizer's runtime catches; numbers the system
+    // keeps for itself fail here harmlessly.
+    if (leaves_process_alive(s) || sigaction(s, nullptr, &before) != 0 ||
+        (before.sa_flags & SA_SIGINFO) != 0 || before.sa_handler != SIG_DFL) {
+      continue;
+    }
     sigaction(s, &action, nullptr);
   }
 }
@@ -97,42 +148,8 @@ void remove_on_interrupt(const char* path) {
   remove_armed = 1;
 }
 
-std::FILE* create_locked(const char* path, std::string* err) {
-  // A run that failed removes its file: when that happens between our open
-  // and our lock, the lock holds a file without a name, and we open again.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      *err = std::strerror(errno);
-      return nullptr;
-    }
-    // Only a lock held elsewhere refuses; a file system without locks
-    // (ENOLCK, EINVAL) is written unlocked, as before.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-      close(fd);
-      *err = "another planner run is writing it";
-      return nullptr;
-    }
-    if (!same_file(fd, path)) {
-      close(fd);
-      continue;
-    }
-    struct stat st {};
-    // A device such as /dev/null or /dev/full cannot be truncated, nor needs to be.
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
-      *err = std::strerror(errno);
-      close(fd);
-      return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-      *err = std::strerror(errno);
-      close(fd);
-    }
-    return file;
-  }
-  *err = "it keeps being replaced";
-  return nullptr;
+void blank_on_interrupt(std::size_t width) {
+  blank_width = static_cast<std::sig_atomic_t>(width);
 }
 
 }  // namespace planner::os

@@ -77,49 +77,101 @@ bool is_directory(const char* path) {
   return _stat64(path, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
 }
 
+// The C runtime keeps descriptors 0 to 2 for the standard streams, open or
+// not.
+void keep_standard_streams() {}
+
 namespace {
 
-bool same_file(HANDLE held, const char* path) {
-  BY_HANDLE_FILE_INFORMATION a{}, b{};
-  if (!GetFileInformationByHandle(held, &a)) return false;
-  const HANDLE named = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (named == INVALID_HANDLE_VALUE) return false;
-  const bool known = GetFileInformationByHandle(named, &b) != 0;
-  CloseHandle(named);
-  return known && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+// The identity of the file that `held` has open: its volume and its index
+// there, in the widest form the file system gives.
+bool identity(HANDLE held, FILE_ID_INFO* id) {
+  if (held == INVALID_HANDLE_VALUE || held == nullptr) return false;
+  if (GetFileInformationByHandleEx(held, FileIdInfo, id, sizeof *id) != 0) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(held, &info) == 0) return false;
+  id->VolumeSerialNumber = info.dwVolumeSerialNumber;
+  const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  std::memset(&id->FileId, 0, sizeof id->FileId);
+  std::memcpy(&id->FileId, &index, sizeof index);
+  return true;
 }
 
-// The reasons the C library would give, so that messages read as on POSIX.
-std::string reason(DWORD error, const char* path) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
-    case ERROR_ACCESS_DENIED: return std::strerror(is_directory(path) ? EISDIR : EACCES);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return std::strerror(ENOSPC);
-    default: return "Windows error " + std::to_string(error);
-  }
+// Wine gives volume 0 for a handle inherited from a Unix parent, such as a
+// redirected standard stream; it is taken to be any volume.
+bool same_identity(const FILE_ID_INFO& a, const FILE_ID_INFO& b) {
+  return (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
+          b.VolumeSerialNumber == 0) &&
+         std::memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0;
+}
+
+// Whether `held` is a regular file on disk, not a directory, a pipe or a
+// console, with its identity.
+bool regular_identity(HANDLE held, FILE_ID_INFO* id) {
+  FILE_STANDARD_INFO standard{};
+  return held != INVALID_HANDLE_VALUE && held != nullptr && GetFileType(held) == FILE_TYPE_DISK &&
+         GetFileInformationByHandleEx(held, FileStandardInfo, &standard, sizeof standard) != 0 &&
+         !standard.Directory && identity(held, id);
+}
+
+// The identity of what `path` names; FILE_FLAG_OPEN_REPARSE_POINT in `flags`
+// keeps a link from being followed.
+bool named_identity(const char* path, DWORD flags, FILE_ID_INFO* id) {
+  const HANDLE named = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const bool known = identity(named, id);
+  CloseHandle(named);
+  return known;
+}
+
+HANDLE handle_of(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+// The system's handle of a standard stream, valid even when the C runtime
+// has no descriptor for it.
+HANDLE standard_handle(std::FILE* stream) {
+  return GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
 // Read by the console handler, which runs on a thread of its own: the path
 // is set before the flag is raised.
 const char* interrupt_path = nullptr;
 volatile LONG remove_armed = 0;
+volatile LONG blank_width = 0;
 
 BOOL WINAPI on_console_event(DWORD) {
   // The file was opened with FILE_SHARE_DELETE, so it can go while open; the
   // default handler, which runs next, ends the process.
   if (remove_armed != 0) DeleteFileA(interrupt_path);
+  const LONG width = blank_width < 256 ? blank_width : 256;
+  if (width > 0) {
+    char blank[2 + 256];
+    std::memset(blank, ' ', sizeof blank);
+    blank[0] = blank[width + 1] = '\r';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), blank, static_cast<DWORD>(width + 2), &written,
+              nullptr);
+  }
   return FALSE;
 }
 
 }  // namespace
 
 bool same_file(std::FILE* file, const char* path) {
-  const auto held = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  return held != INVALID_HANDLE_VALUE && same_file(held, path);
+  FILE_ID_INFO a{}, b{};
+  return identity(handle_of(file), &a) && named_identity(path, 0, &b) && same_identity(a, b);
+}
+
+bool stream_is_file(std::FILE* stream, std::FILE* file) {
+  FILE_ID_INFO a{}, b{};
+  return regular_identity(standard_handle(stream), &a) && identity(handle_of(file), &b) &&
+         same_identity(a, b);
+}
+
+bool stream_is_named(std::FILE* stream, const char* path) {
+  FILE_ID_INFO a{}, b{};
+  return regular_identity(standard_handle(stream), &a) &&
+         named_identity(path, FILE_FLAG_OPEN_REPARSE_POINT, &b) && same_identity(a, b);
 }
 
 bool stderr_is_terminal() {
@@ -135,53 +187,8 @@ void remove_on_interrupt(const char* path) {
   InterlockedExchange(&remove_armed, path != nullptr ? 1 : 0);
 }
 
-std::FILE* create_locked(const char* path, std::string* err) {
-  // A run that failed removes its file: when that happens between our open
-  // and our lock, the lock holds a file on its way out, and we open again.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const HANDLE h = CreateFileA(path, GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      *err = reason(GetLastError(), path);
-      return nullptr;
-    }
-    // Windows locks are mandatory, so the lock is on one byte that no plan
-    // reaches: it only tells runs of the program apart, and readers of the
-    // plan are not held up.
-    OVERLAPPED far_byte{};
-    far_byte.Offset = 0xFFFFFFFE;
-    far_byte.OffsetHigh = 0x7FFFFFFF;
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far_byte) &&
-        GetLastError() == ERROR_LOCK_VIOLATION) {
-      CloseHandle(h);
-      *err = "another planner run is writing it";
-      return nullptr;
-    }
-    if (!same_file(h, path)) {
-      CloseHandle(h);
-      continue;
-    }
-    if (GetFileType(h) == FILE_TYPE_DISK && !SetEndOfFile(h)) {
-      *err = reason(GetLastError(), path);
-      CloseHandle(h);
-      return nullptr;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-      CloseHandle(h);
-      *err = std::strerror(errno);
-      return nullptr;
-    }
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-      *err = std::strerror(errno);
-      _close(fd);
-    }
-    return file;
-  }
-  *err = "it keeps being replaced";
-  return nullptr;
+void blank_on_interrupt(std::size_t width) {
+  InterlockedExchange(&blank_width, static_cast<LONG>(width));
 }
 
 }  // namespace planner::os
