@@ -12,6 +12,9 @@
 //                                  the directory's own
 //               status N           the exit status expected (default 0)
 //               posix              the run needs a POSIX system
+//               native             ... and a native build: Node.js passes the
+//                                  command line as UTF-8 text, and has no
+//                                  unnamed files
 //   in/       files to start with
 //   stdout    what the run prints, decoded to UTF-8; @EXE@ stands for the
 //             executable's full path
@@ -62,6 +65,7 @@ TEST_P(Cases, Run) {
   const char* launcher = std::getenv("PLANNER_TEST_LAUNCHER");
   test::Child child{words(std::istringstream(launcher != nullptr ? launcher : ""))};
   const bool wine = !child.argv.empty() && child.argv[0].find("wine") != std::string::npos;
+  const bool node = !child.argv.empty() && child.argv[0].find("node") != std::string::npos;
   child.argv.push_back(exe.string());
   test::ScratchDir work;
   if (fs::exists(dir / "in")) fs::copy(dir / "in", work.path(), fs::copy_options::recursive);
@@ -74,7 +78,7 @@ TEST_P(Cases, Run) {
       std::transform(w.begin() + 1, w.end(), std::back_inserter(child.argv), unescape);
     } else if (key == "status") {
       status = std::stoi(w.at(1));
-    } else if (key == "posix" && wine) {
+    } else if ((key == "posix" && wine) || (key == "native" && (wine || node))) {
       GTEST_SKIP() << "needs a POSIX system";
     } else if (key == "dir") {
       fs::create_directory(work.path() / w.at(1));
@@ -88,7 +92,7 @@ TEST_P(Cases, Run) {
       const fs::path examples = kCases.parent_path().parent_path() / "examples";
       test::run({{"bash", (examples / "lay_out.sh").string(), (examples / w.at(1)).string(), "."},
                  work.path()});
-    } else if (key[0] != '#' && key != "posix") {
+    } else if (key[0] != '#' && key != "posix" && key != "native") {
       ADD_FAILURE() << "unknown line: " << line;
     }
   }

@@ -13,10 +13,19 @@ namespace planner::os {
 // the target of /proc/self/exe); `argv0` when the system cannot tell.
 std::string executable_path(const char* argv0);
 
+// Which file a name leads to, links followed: the same for every name of one
+// file.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
 // The file's last-modification time in whole seconds since 1970, signed and
 // rounded toward minus infinity; 0 whenever the query fails, above all for a
-// file that does not exist.
-std::int64_t modification_time(const char* path);
+// file that does not exist. With `id`, the same query tells which file it is
+// (on POSIX; *id is left as it is when the query fails, and on Windows).
+std::int64_t modification_time(const char* path, FileId* id = nullptr);
 
 // Switches the standard streams to binary, so that no C library translates
 // line ends behind the program's back.

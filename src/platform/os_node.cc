@@ -14,7 +14,8 @@
 // at -0.5 s as 0 (missing). The nanoseconds are floored to whole seconds as
 // Linux's st_mtime is; a double holds every second of a 64-bit nanosecond
 // count exactly.
-EM_JS(double, node_modification_time, (const char* path, std::size_t size), {
+EM_JS(double, node_modification_time,
+      (const char* path, std::size_t size, double* device, double* inode), {
   // Looked up once: a require for every file costs more than its stat.
   const fs = Module.plannerFs || (Module.plannerFs = require("fs"));
   try {
@@ -22,6 +23,10 @@ EM_JS(double, node_modification_time, (const char* path, std::size_t size), {
     const status = fs.statSync(Buffer.from(HEAPU8.subarray(path, path + size)),
                                {bigint : true, throwIfNoEntry : false});
     if (status === undefined) return 0;
+    // Identities as doubles: exact up to 2^53, which no device or inode
+    // number reaches.
+    HEAPF64[device >> 3] = Number(status.dev);
+    HEAPF64[inode >> 3] = Number(status.ino);
     // No BigInt literals: emscripten's minifier cannot print them.
     const second = BigInt(1000000000);
     let seconds = status.mtimeNs / second;
@@ -88,8 +93,13 @@ std::string executable_path(const char* argv0) {
   }
 }
 
-std::int64_t modification_time(const char* path) {
-  return static_cast<std::int64_t>(node_modification_time(path, std::strlen(path)));
+std::int64_t modification_time(const char* path, FileId* id) {
+  double device = 0, inode = 0;
+  const double time = node_modification_time(path, std::strlen(path), &device, &inode);
+  if (id != nullptr && (device != 0 || inode != 0)) {
+    *id = {static_cast<std::uint64_t>(device), static_cast<std::uint64_t>(inode)};
+  }
+  return static_cast<std::int64_t>(time);
 }
 
 bool stderr_is_terminal() { return node_stderr_is_terminal() != 0; }

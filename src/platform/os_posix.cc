@@ -24,9 +24,12 @@ std::string executable_path(const char* argv0) {
   }
 }
 
-std::int64_t modification_time(const char* path) {
+std::int64_t modification_time(const char* path, FileId* id) {
   struct stat st {};
   if (stat(path, &st) != 0) return 0;
+  if (id != nullptr) {
+    *id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  }
   return static_cast<std::int64_t>(st.st_mtime);
 }
 #endif

@@ -38,7 +38,7 @@ std::string executable_path(const char* argv0) {
 // time functions that start at 1970, so a file from before then compared as
 // newer than one from after. The name's bytes go to the ANSI call, as they do
 // everywhere else.
-std::int64_t modification_time(const char* path) {
+std::int64_t modification_time(const char* path, FileId*) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
   FILETIME written = data.ftLastWriteTime;

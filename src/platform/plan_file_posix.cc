@@ -60,9 +60,8 @@ struct PlanFile::Native {
   int fd = -1;                 // the file being written; -1 when closed
   int dir = -1;                // the current directory, locked; -1 when it cannot be opened
   bool in_place = false;       // `fd` is the plan itself, written as before
-  bool old_known = false;      // old_dev and old_ino tell the file `path` named at the start
-  dev_t old_dev{};
-  ino_t old_ino{};
+  bool old_known = false;      // old_id tells the file `path` named at the start
+  os::FileId old_id;
 
   bool open_unnamed();
   bool open_named();
@@ -129,8 +128,7 @@ bool PlanFile::create(const char* path, std::string* err) {
   }
   struct stat named {};
   n.old_known = stat(path, &named) == 0;
-  n.old_dev = named.st_dev;
-  n.old_ino = named.st_ino;
+  n.old_id = {static_cast<std::uint64_t>(named.st_dev), static_cast<std::uint64_t>(named.st_ino)};
   if (exists && sticky_keeps(old)) return n.open_in_place(err);
   // An existing plan gets an unnamed file, which leaves the directory's time
   // alone until it is linked after the walk; a missing one a named file,
@@ -159,11 +157,13 @@ bool PlanFile::write(std::string_view bytes, std::string* err) {
 
 std::int64_t PlanFile::modification_time(const char* name) const {
   const Native& n = *native_;
-  struct stat st {};
   if (std::strcmp(name, n.path) != 0) {
-    if (stat(name, &st) != 0) return 0;
-    if (!n.old_known || st.st_dev != n.old_dev || st.st_ino != n.old_ino) return st.st_mtime;
+    // One query tells the time and whether the name leads to the old plan.
+    os::FileId id;
+    const std::int64_t time = os::modification_time(name, n.old_known ? &id : nullptr);
+    if (!n.old_known || id != n.old_id) return time;
   }
+  struct stat st {};
   return fstat(n.fd, &st) == 0 ? static_cast<std::int64_t>(st.st_mtime) : 0;
 }
 
