@@ -108,7 +108,7 @@ std::string seen(Session& session) {
       const StackEntry e = session.stack_entry(which, i);
       view += std::to_string(e.vertex) + ',' + std::to_string(e.walked) + ',' +
               std::to_string(e.marked) + ',' + std::to_string(e.marked_at) + ',' +
-              std::to_string(e.marks) + ';';
+              std::to_string(e.marks) + ',' + std::to_string(e.marked_by) + ';';
     }
   }
   return view;

@@ -263,7 +263,8 @@ void Session::go_planning(std::uint64_t n) {
 // Brings the walk to `walked` steps taken, from the nearest checkpoint before
 // it unless it is already on the way there.
 void Session::walk_to(std::uint64_t walked) {
-  const Checkpoint& nearest = checkpoints_[std::min(walked / every_, checkpoints_.size() - 1)];
+  const Checkpoint& nearest = checkpoints_[static_cast<std::size_t>(
+      std::min<std::uint64_t>(walked / every_, checkpoints_.size() - 1))];
   if (walked_ < nearest.walked || walked_ > walked) restore(nearest);
   trace_sink_->capture = false;
   while (walked_ < walked) walk_step(nullptr, 0);
@@ -313,6 +314,10 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
   const bool tops = a1.state == DependencyGraph::TOPS && !a1.stack2.empty();
   const Vertex top2 = tops ? a1.stack2.top() : Vertex{};
   const Mark top_mark = tops ? marks_.back() : Mark{};
+  // z7 marks for the leaf on top 1, z5 for the child it pops from top 2.
+  const VertexIndex cause = tops                 ? top2.index
+                            : a1.stack1.empty() ? 0
+                                                : a1.stack1.top().index;
   a1.step();
   ++walked_;
   const std::size_t size1 = a1.stack1.entries().size();
@@ -322,7 +327,10 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
   if ((action == DependencyGraph::Action::kZ5 || action == DependencyGraph::Action::kZ7) &&
       size2 > 0) {
     Mark& mark = marks_.back();
-    if (mark.count++ == 0) mark.first = step;
+    if (mark.count++ == 0) {
+      mark.first = step;
+      mark.by = cause;
+    }
   }
   low1_ = std::min(low1_, size1);
   low2_ = std::min(low2_, size2);
@@ -331,7 +339,8 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
     for (std::size_t i = 0; written != nullptr && i < commands.size(); ++i) {
       if (todo_lines_ + i < first_written) continue;
       written->push_back({std::string(commands[i]), step, top2.index, !top2.marked,
-                          top2.marked ? top_mark.first : 0, top2.marked ? top_mark.count : 0});
+                          top2.marked ? top_mark.first : 0, top2.marked ? top_mark.count : 0,
+                          top2.marked ? top_mark.by : 0});
     }
     todo_lines_ += commands.size();
   }
@@ -393,7 +402,7 @@ std::size_t Session::stack_size(int which) const {
 StackEntry Session::stack_entry(int which, std::size_t index) const {
   const Vertex& entry = (which == 1 ? full_->a1.stack1 : full_->a1.stack2).entries()[index];
   const Mark mark = which == 2 ? marks_[index] : Mark{};
-  return {entry.index, entry.next_child, entry.marked, mark.first, mark.count};
+  return {entry.index, entry.next_child, entry.marked, mark.first, mark.count, mark.by};
 }
 
 std::uint64_t Session::todo_lines() const {
