@@ -36,14 +36,20 @@ export function encode(text) {
   return Uint8Array.from(out);
 }
 
-// The makefile as the editor shows it: control bytes but the line feed as
-// their Unicode control pictures (tab as ␉, CR as ␍, NUL as ␀, 0x1A as ␚,
-// 0x7F as ␡), so that every byte is visible and an edit maps back exactly.
+// The makefile as the editor shows it: every byte visible, one character
+// each, so that an edit maps back exactly. Control bytes but the line feed
+// take the DOS code page's own pictures (0x01 ☺ ... 0x1F ▼, 0x7F ⌂), except
+// those a makefile holds: tab →, CR ↵, NUL ∅ and 0x1A, which ends the input, ↯.
+// Fonts with the DOS set (WGL4: DejaVu, Consolas, Courier New) have them all.
+const PICTURES = Array.from('∅☺☻♥♦♣♠•◘→\n♂♀↵♫☼►◄↕‼¶§▬↨↑↓↯←∟↔▲▼');
+const pictured = new Map(PICTURES.map((c, b) => [c, b]).filter(([, b]) => b !== 10));
+pictured.set('⌂', 127);
+
 export function showBytes(bytes) {
   let text = '';
   for (const c of decode(bytes)) {
     const code = c.charCodeAt(0);
-    text += code === 10 || code > 127 || (code >= 32 && code < 127) ? c : String.fromCharCode(code === 127 ? 0x2421 : 0x2400 + code);
+    text += code === 127 ? '⌂' : code < 32 && code !== 10 ? PICTURES[code] : c;
   }
   return text;
 }
@@ -51,10 +57,7 @@ export function showBytes(bytes) {
 // The editor's text back to the makefile's bytes.
 export function readBytes(text) {
   let plain = '';
-  for (const c of text) {
-    const code = c.codePointAt(0);
-    plain += code >= 0x2400 && code < 0x2420 ? String.fromCharCode(code - 0x2400) : code === 0x2421 ? '\x7f' : c;
-  }
+  for (const c of text) plain += pictured.has(c) ? String.fromCharCode(pictured.get(c)) : c;
   return encode(plain);
 }
 

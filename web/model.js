@@ -152,7 +152,10 @@ export class Run {
     return { vertices, counts };
   }
   vertexCount() { return this.session.vertices(true); }
-  name(vertex) { return this.session.vertex(true, vertex).name; }
+  name(vertex) { return this._graph ? this._graph.names[vertex] : this.session.vertex(true, vertex).name; }
+  childCount(vertex) {
+    return (this._graph ? this._graph.children[vertex] : this.session.vertex(true, vertex).children).length;
+  }
 
   // --- The walk. ---
   // Entries of stack 1 or 2, top first, at most `limit` of them:
@@ -163,7 +166,7 @@ export class Run {
     return this.session.stack(which, from, size - from).reverse().map((e) => ({
       ...e,
       name: this.name(e.vertex),
-      children: this.session.vertex(true, e.vertex).children.length,
+      children: this.childCount(e.vertex),
     }));
   }
   stackSize(which) { return this.session.stackSize(which); }
@@ -182,7 +185,7 @@ export class Run {
       step: l.step,
       vertex: l.vertex,
       name: this.name(l.vertex),
-      reason: l.missing ? 'missing' : this.session.vertex(true, l.markedBy).children.length ? 'child' : 'leaf',
+      reason: l.missing ? 'missing' : this.childCount(l.markedBy) ? 'child' : 'leaf',
       markedAt: l.markedAt,
       marks: l.marks,
       by: l.missing ? null : this.name(l.markedBy),
