@@ -15,7 +15,7 @@ await build({
   entryPoints: [path.join(here, 'page.js')],
   bundle: true,
   format: 'iife',
-  minify: true,
+  minify: !process.env.PLANNER_PAGE_DEBUG,
   target: 'es2020',
   legalComments: 'none',
   outfile: path.join(out, 'page.js'),

@@ -14,6 +14,10 @@ export const Phase = Object.freeze({ START: 0, READING: 1, READ_END: 2, REFUSED:
 
 // Steps per call of prepare() while idle: a few milliseconds of walking.
 const PREPARE_SLICE = 1 << 16;
+// Steps between two checkpoints: a seek or a query replays fewer than this.
+// A quarter of the native default, as WebAssembly steps more slowly; a
+// checkpoint costs a few words and the stack entries changed since the last.
+const EVERY = 1 << 12;
 
 // The session's module from planner_session.js's factory (the global
 // PlannerSession in a page, require() of the file in Node.js).
@@ -31,7 +35,7 @@ export class Run {
     this.makefile = typeof makefile === 'string' ? stringBytes(makefile) : makefile;
     this.times = times;
     const time = typeof times === 'function' ? times : (name) => times.get(name);
-    this.session = new module.Session(byteString(this.makefile), (name) => time(name) ?? 0);
+    this.session = new module.Session(byteString(this.makefile), (name) => time(name) ?? 0, EVERY);
     this.a0Names = module.a0States();
     this.a1Names = module.a1States();
     this._graph = null;
@@ -59,21 +63,24 @@ export class Run {
   // Walks ahead of the current step in a slice, so that later seeks and the
   // trace's total are quick; true once the whole run is covered. Call while idle.
   prepare(steps = PREPARE_SLICE) { return this.session.prepare(steps); }
-  // Steps forward at `rate` steps a second, calling onStep(run) after each,
-  // until the end, until stop() or until `until(run)` holds. Returns stop.
+  // Steps forward at `rate` steps a second, by the clock: a late timer takes
+  // the steps that are due. Calls onStep(run) after each batch; stops at the
+  // end, at stop(), or at the first step where `until(run)` holds. Returns stop.
   play(onStep, { rate = 30, until = () => false } = {}) {
+    const began = performance.now();
+    let taken = 0;
     let timer = null;
-    let stopped = false;
     const stop = () => {
-      stopped = true;
       clearTimeout(timer);
+      timer = undefined;
     };
     const tick = () => {
-      if (stopped) return;
-      if (!this.step()) return stop();
+      const due = Math.floor(((performance.now() - began) * rate) / 1000) + 1;
+      let going = true;
+      for (; taken < due && going; ++taken) going = this.step() && !until(this);
       onStep(this);
-      if (until(this)) return stop();
-      timer = setTimeout(tick, 1000 / rate);
+      if (!going || this.at === this.total) return stop();
+      if (timer !== undefined) timer = setTimeout(tick, Math.max(1, ((taken * 1000) / rate) - (performance.now() - began)));
     };
     timer = setTimeout(tick, 0);
     return stop;
@@ -207,13 +214,8 @@ export class Run {
   // without line ends; fewer at its end. Made again from the steps that
   // printed them, never held whole.
   traceWindow(first, count) {
-    const s = this.session;
-    const firstStep = s.stepOfLine(first);
-    if (firstStep > s.total() || count <= 0) return [];
-    const lastStep = s.stepOfLine(first + count - 1);
-    const skip = first - s.linesBefore(firstStep);
-    const lines = decode(s.trace(firstStep, lastStep), { lf: true }).split('\n');
-    return lines.slice(skip, Math.min(skip + count, lines.length - 1));
+    if (count <= 0) return [];
+    return decode(this.session.lines(first, count), { lf: true }).split('\n').slice(0, -1);
   }
   // The step that printed trace line `line`.
   stepOfLine(line) { return this.session.stepOfLine(line); }

@@ -2,7 +2,7 @@
 // control, key and edit. window.plannerPage gives the tests and the curious
 // the same handles the page uses.
 import { Run, Phase, loadModule } from './model.js';
-import { showBytes, readBytes, decode, byteString, stringBytes } from './cp866.js';
+import { showBytes, readBytes, decode, encode, byteString, stringBytes } from './cp866.js';
 import { ACTIONS } from './automata.js';
 import { draw, mark } from './drawing.js';
 import { A0_SVG, A1_SVG } from 'planner:diagrams';
@@ -19,6 +19,14 @@ const TODO_SHOWN = 200;    // lines of todo.bat shown, the latest
 const HIGHLIGHT_LIMIT = 1 << 18; // makefile bytes drawn with the cursor
 
 const $ = (id) => document.getElementById(id);
+// Changes a text or a value only when it differs: an unchanged element is
+// not painted again.
+const setText = (id, text) => {
+  if ($(id).textContent !== text) $(id).textContent = text;
+};
+const setValue = (id, key, value) => {
+  if ($(id)[key] !== value) $(id)[key] = value;
+};
 const html = (tag, text, cls) => {
   const e = document.createElement(tag);
   if (text !== undefined) e.textContent = text;
@@ -35,6 +43,7 @@ const page = {
   stop: null,                    // stops playing
   drawings: null,                // {a0, a1, graph}
   todoCache: new Map(),          // line -> todo line, for this run
+  todoShown: {},                 // {run, first, n}: the lines drawn
   redraws: 0,
 };
 window.plannerPage = page;
@@ -48,6 +57,7 @@ function rerun(at = 0) {
   page.run?.dispose();
   page.run = new Run(page.module, page.makefile, new Map(page.times));
   page.todoCache = new Map();
+  $('highlight').dataset.at = '';
   drawGraph();
   fillTimes();
   trace.setRun(page.run);
@@ -66,7 +76,10 @@ page.load = (makefile, times, at = 0) => {
 function prepareWhileIdle(run) {
   const slice = () => {
     if (page.run !== run) return;
-    if (run.prepare()) return trace.update();
+    if (run.prepare()) {
+      trace.update();
+      return trace.draw();
+    }
     setTimeout(slice, 0);
   };
   setTimeout(slice, 0);
@@ -87,12 +100,23 @@ function play() {
   if (page.stop) return pause();
   if (page.run.at === page.run.total) page.run.seek(0);
   $('play').textContent = 'Pause ❚❚';
-  const stop = page.run.play(() => render(), {
+  // One redraw a frame at most: at a rate above the frame rate, steps
+  // between two frames are taken but not drawn.
+  let drawing = false;
+  const stop = page.run.play(() => {
+    if (drawing) return;
+    drawing = true;
+    requestAnimationFrame(() => {
+      drawing = false;
+      render();
+    });
+  }, {
     rate: Number($('speed').value),
     until: (run) => run.at === run.total,
   });
   page.stop = () => {
     stop();
+    render();
   };
 }
 page.play = play;
@@ -138,6 +162,7 @@ function fillTimes() {
   const names = Array.from({ length: n }, (_, i) => run.name(i));
   const body = $('times').tBodies[0];
   body.replaceChildren();
+  $('names').replaceChildren(...names.map((name) => new Option(decode(name))));
   for (const name of names) {
     const row = body.insertRow();
     row.insertCell().textContent = decode(name);
@@ -151,8 +176,10 @@ function fillTimes() {
     time.value = page.times.get(name) ?? '';
     time.disabled = !exists.checked;
     row.insertCell().append(time);
-    const other = html('select');
-    for (const o of names) if (o !== name) other.append(new Option(decode(o), o));
+    const other = html('input');
+    other.setAttribute('list', 'names');
+    other.placeholder = 'name';
+    other.size = 8;
     const newer = html('button', 'newer');
     const older = html('button', 'older');
     row.insertCell().append(newer, older, ' than ', other);
@@ -163,7 +190,7 @@ function fillTimes() {
     };
     exists.onchange = () => set(exists.checked ? Number(time.value || 0) : null);
     time.onchange = () => set(Number(time.value || 0));
-    const relative = (d) => set((page.times.get(other.value) ?? 0) + d);
+    const relative = (d) => set((page.times.get(byteString(encode(other.value))) ?? 0) + d);
     newer.onclick = () => relative(1);
     older.onclick = () => relative(-1);
   }
@@ -176,19 +203,21 @@ function render() {
   const run = page.run;
   const v = run.view();
   ++page.redraws;
-  $('at').value = v.at;
-  $('at').max = v.total;
-  $('slider').max = v.total;
-  $('slider').value = v.at;
-  $('total').textContent = `of ${v.total.toLocaleString()}`;
-  $('explain').textContent = explain(run, v);
-  $('refusal').textContent = v.refusal;
-  $('refusal').hidden = !v.refusal;
+  // First, while the page is as laid out last: scrolling lays it out.
+  trace.update();
+  setValue('at', 'max', String(v.total));
+  setValue('at', 'value', String(v.at));
+  setValue('slider', 'max', String(v.total));
+  setValue('slider', 'value', String(v.at));
+  setText('total', `of ${v.total.toLocaleString()}`);
+  setText('explain', explain(run, v));
+  setText('refusal', v.refusal);
+  setValue('refusal', 'hidden', !v.refusal);
   renderDiagrams(run, v);
   renderMakefile(run);
   renderWalk(run, v);
   renderTodo(run);
-  trace.update();
+  trace.draw();
 }
 
 function explain(run, v) {
@@ -224,14 +253,16 @@ function renderDiagrams(run, v) {
 function renderMakefile(run) {
   const r = run.reading();
   const b = run.buffers();
-  $('goal-buffer').textContent = showBytes(stringBytes(b.goal));
-  $('item-buffer').textContent = showBytes(stringBytes(b.item));
-  $('position').textContent = r ? `line ${r.line}, column ${r.column}, byte ${r.offset}` : '';
+  setText('goal-buffer', showBytes(stringBytes(b.goal)));
+  setText('item-buffer', showBytes(stringBytes(b.item)));
+  setText('position', r ? `line ${r.line}, column ${r.column}, byte ${r.offset}` : '');
   const pre = $('highlight');
   if (!r || page.makefile.length > HIGHLIGHT_LIMIT) {
-    pre.textContent = `${$('editor').value}\n`;
+    if (pre.dataset.at !== 'none') pre.textContent = `${$('editor').value}\n`;
+    pre.dataset.at = 'none';
     return;
   }
+  pre.dataset.at = r.offset;
   const text = page.makefile;
   const lineStart = text.lastIndexOf(10, r.offset - 1) + 1;
   let lineEnd = text.indexOf(10, r.offset);
@@ -253,25 +284,27 @@ function renderWalk(run, v) {
   stacks.forEach((entries, i) => {
     const which = i + 1;
     const list = $(`stack${which}`);
-    list.replaceChildren(...entries.map((e) => {
+    const key = entries.map((e) => `${e.vertex},${e.walked},${e.markedAt}`).join(';');
+    if (list.dataset.key !== key) list.replaceChildren(...entries.map((e) => {
       const item = html('li', undefined, e.marked ? 'marked' : '');
       item.append(html('span', decode(e.name), 'name'));
       if (which === 2) item.append(html('span', `${e.walked}/${e.children}`, 'walked'));
       if (e.marked) item.append(html('span', `marked at ${e.markedAt}`, 'mark'));
       return item;
     }));
+    list.dataset.key = key;
     const size = run.stackSize(which);
-    $(`stack${which}-size`).textContent = size > entries.length ? `(${size.toLocaleString()}, top ${entries.length})` : `(${size})`;
+    setText(`stack${which}-size`, size > entries.length ? `(${size.toLocaleString()}, top ${entries.length})` : `(${size})`);
   });
   const drawing = page.drawings.graph;
   if (!drawing) return;
   const keys = (entries) => new Set(entries.map((e) => String(e.vertex)));
   const all = (which) => (planning && run.stackSize(which) <= 10000 ? run.stack(which, 10000) : stacks[which - 1]);
   const rebuilt = new Set(todoShown(run).map((l) => String(l.vertex)));
-  const read = run.readSoFar(GRAPH_LIMIT);
   const unread = new Set();
   const unreadEdges = new Set();
   if (v.phase <= Phase.READING) {
+    const read = run.readSoFar(GRAPH_LIMIT);
     run.graph().children.forEach((children, i) => {
       if (i >= read.vertices) unread.add(String(i));
       children.forEach((w, k) => {
@@ -299,26 +332,35 @@ function todoShown(run) {
   return Array.from({ length: n - first }, (_, i) => page.todoCache.get(first + i));
 }
 
+// Re-drawn only as far as todo.bat changed: lines are appended while it grows.
 function renderTodo(run) {
   const lines = todoShown(run);
   const n = run.todoLines();
-  $('todo-size').textContent = n > lines.length ? `(${n.toLocaleString()} lines, the last ${lines.length})` : `(${n} lines)`;
-  $('todo').replaceChildren(...lines.map((l) => {
-    const item = html('li');
-    item.append(html('code', decode(l.text) || '(empty)'));
-    const why = html('span', undefined, 'why');
-    why.append(stepLink(l.step, `written at step ${l.step}`), ': ');
-    if (l.reason === 'missing') why.append(`${decode(l.name)}'s file is missing (x7)`);
-    else {
-      const by = l.reason === 'leaf' ? `newer leaf ${decode(l.by)} (x5, z7)` : `rebuilt child ${decode(l.by)} (z5)`;
-      why.append(`${decode(l.name)} was marked at `, stepLink(l.markedAt, `step ${l.markedAt}`), ` by ${by}`);
-      if (l.marks > 1) why.append(`, and ${l.marks - 1} more time${l.marks > 2 ? 's' : ''}`);
-    }
-    item.append(why);
-    return item;
-  }));
   const list = $('todo');
+  const first = n - lines.length;
+  const shown = page.todoShown;
+  if (shown.run === run && shown.first === first && shown.n === n) return;
+  setText('todo-size', n > lines.length ? `(${n.toLocaleString()} lines, the last ${lines.length})` : `(${n} lines)`);
+  const keep = shown.run === run && shown.first === first && shown.n < n ? shown.n - first : 0;
+  if (keep === 0) list.replaceChildren();
+  list.append(...lines.slice(keep).map(todoItem));
+  page.todoShown = { run, first, n };
   list.scrollTop = list.scrollHeight;
+}
+
+function todoItem(l) {
+  const item = html('li');
+  item.append(html('code', decode(l.text) || '(empty)'));
+  const why = html('span', undefined, 'why');
+  why.append(stepLink(l.step, `written at step ${l.step}`), ': ');
+  if (l.reason === 'missing') why.append(`${decode(l.name)}'s file is missing (x7)`);
+  else {
+    const by = l.reason === 'leaf' ? `newer leaf ${decode(l.by)} (x5, z7)` : `rebuilt child ${decode(l.by)} (z5)`;
+    why.append(`${decode(l.name)} was marked at `, stepLink(l.markedAt, `step ${l.markedAt}`), ` by ${by}`);
+    if (l.marks > 1) why.append(`, and ${l.marks - 1} more time${l.marks > 2 ? 's' : ''}`);
+  }
+  item.append(why);
+  return item;
 }
 
 function stepLink(step, text) {
@@ -359,7 +401,7 @@ function wire() {
   $('end').onclick = () => { pause(); go(page.run.total); };
   $('at').onchange = () => { pause(); go(Number($('at').value)); };
   $('slider').oninput = () => { pause(); go(Number($('slider').value)); };
-  $('follow').onclick = () => { trace.follow = true; trace.update(); };
+  $('follow').onclick = () => { trace.follow = true; trace.update(); trace.draw(); };
   $('download-trace').onclick = () => download(Array.from(page.run.traceParts()), 'trace.txt');
   $('download-todo').onclick = () => download(Array.from(page.run.todoParts()), 'todo.bat');
   $('save').onclick = () => download([page.makefile], page.fileName);
@@ -372,6 +414,8 @@ function wire() {
   const editor = $('editor');
   let timer = null;
   editor.addEventListener('input', () => {
+    // The text shown is the layer under the editor: it follows every key.
+    $('highlight').textContent = `${editor.value}\n`;
     clearTimeout(timer);
     timer = setTimeout(() => {
       page.makefile = readBytes(editor.value);
@@ -385,7 +429,7 @@ function wire() {
     document.execCommand('insertText', false, '→');
   });
   document.addEventListener('keydown', (e) => {
-    if (e.target.closest('textarea, input, select')) return;
+    if (e.target.closest('textarea, select, input:not([type=range])')) return;
     const keys = {
       ArrowRight: () => go(page.run.at + 1),
       ArrowLeft: () => go(page.run.at - 1),
@@ -415,4 +459,5 @@ async function start() {
 }
 
 page.byteString = byteString;
+page.render = () => render();
 start();

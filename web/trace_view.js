@@ -17,9 +17,19 @@ export class TraceView {
     this.onPick = onPick;
     this.follow = true;
     this.run = null;
+    // The view's height, read when it changes rather than on every step.
+    this.height = scroller.clientHeight;
+    new ResizeObserver(() => {
+      this.height = scroller.clientHeight;
+      this.draw();
+    }).observe(scroller);
+    // A scroll to anywhere but where update() put it is the reader's own.
+    // scrollTop is kept here too: reading it would lay the page out on every step.
+    this.target = 0;
+    this.scrollTop = 0;
     scroller.addEventListener('scroll', () => {
-      if (!this.quiet) this.follow = false;
-      this.quiet = false;
+      this.scrollTop = scroller.scrollTop;
+      if (Math.abs(this.scrollTop - this.target) > 1) this.follow = false;
       this.draw();
     });
     this.window.addEventListener('click', (e) => {
@@ -40,7 +50,7 @@ export class TraceView {
   }
 
   // After a step: the current step's lines brought into view unless the
-  // reader has scrolled away.
+  // reader has scrolled away; draw() shows them.
   update() {
     const total = this.lines();
     const height = Math.min(total * LINE, MAX_HEIGHT);
@@ -48,13 +58,10 @@ export class TraceView {
     this.spacer.style.height = `${height}px`;
     this.current = this.run.currentLines();
     if (this.follow) {
-      const top = Math.max(0, this.current[0] - 3) * LINE / this.scale;
-      if (Math.abs(this.scroller.scrollTop - top) > 1) {
-        this.quiet = true;
-        this.scroller.scrollTop = top;
-      }
+      const top = Math.round(Math.min(Math.max(0, this.current[0] - 3) * LINE / this.scale, height - this.height));
+      if (top !== this.scrollTop) this.scroller.scrollTop = Math.max(0, top);
+      this.target = this.scrollTop = Math.max(0, top);
     }
-    this.draw();
   }
 
   block(b) {
@@ -70,21 +77,27 @@ export class TraceView {
   draw() {
     if (!this.run) return;
     const total = this.lines();
-    const first = Math.min(Math.floor((this.scroller.scrollTop * this.scale) / LINE), Math.max(0, total - 1));
-    const count = Math.min(Math.ceil(this.scroller.clientHeight / LINE) + 1, total - first);
-    this.window.style.top = `${this.scroller.scrollTop}px`;
-    const rows = [];
-    for (let line = first; line < first + count; ++line) {
-      const text = this.block(Math.floor(line / BLOCK))[line % BLOCK] ?? '';
-      const row = document.createElement('div');
-      row.dataset.line = line;
-      if (line >= this.current[0] && line < this.current[1]) row.className = 'current';
-      const number = row.appendChild(document.createElement('span'));
-      number.className = 'n';
-      number.textContent = line + 1;
-      row.append(text.replace(/\t/g, '→'));
-      rows.push(row);
+    const first = Math.min(Math.floor((this.scrollTop * this.scale) / LINE), Math.max(0, total - 1));
+    const count = Math.min(Math.ceil(this.height / LINE) + 1, total - first);
+    // As tall as the view, so that it never stretches what there is to scroll.
+    this.window.style.top = `${this.scrollTop}px`;
+    this.window.style.height = `${Math.min(this.height, total * LINE)}px`;
+    // Rows are reused and changed only where their line changed.
+    while (this.window.children.length < count) {
+      const row = this.window.appendChild(document.createElement('div'));
+      row.append(document.createElement('span'), document.createTextNode(''));
+      row.firstChild.className = 'n';
     }
-    this.window.replaceChildren(...rows);
+    while (this.window.children.length > Math.max(count, 0)) this.window.lastChild.remove();
+    for (let i = 0; i < count; ++i) {
+      const line = first + i;
+      const row = this.window.children[i];
+      const current = line >= this.current[0] && line < this.current[1] ? 'current' : '';
+      if (row.className !== current) row.className = current;
+      if (row.dataset.line === String(line)) continue;
+      row.dataset.line = line;
+      row.firstChild.textContent = line + 1;
+      row.lastChild.data = (this.block(Math.floor(line / BLOCK))[line % BLOCK] ?? '').replace(/\t/g, '→');
+    }
   }
 }

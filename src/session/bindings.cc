@@ -30,12 +30,15 @@ val names(std::span<const std::string_view> names) {
 class WebSession {
  public:
   // `times(name)` gives a name's modification time in whole seconds; 0, or
-  // anything but a number, for a missing file.
-  WebSession(const std::string& makefile, val times)
-      : session_(makefile, [times](std::string_view name) -> std::int64_t {
-          const val t = times(std::string(name));
-          return t.isNumber() ? static_cast<std::int64_t>(t.as<double>()) : 0;
-        }) {}
+  // anything but a number, for a missing file. `every`: steps between two
+  // checkpoints (Session::kEvery when 0).
+  WebSession(const std::string& makefile, val times, double every)
+      : session_(makefile,
+                 [times](std::string_view name) -> std::int64_t {
+                   const val t = times(std::string(name));
+                   return t.isNumber() ? static_cast<std::int64_t>(t.as<double>()) : 0;
+                 },
+                 every >= 1 ? count(every) : Session::kEvery) {}
 
   double total() const { return number(session_.total()); }
   double at() const { return number(session_.at()); }
@@ -126,6 +129,7 @@ class WebSession {
   double lines_before(double step) { return number(session_.lines_before(count(step))); }
   double step_of_line(double line) { return number(session_.step_of_line(count(line))); }
   std::string trace(double first, double last) { return session_.trace(count(first), count(last)); }
+  std::string lines(double first, double n) { return session_.lines(count(first), count(n)); }
   double todo_lines() const { return number(session_.todo_lines()); }
   // {text, step, vertex, missing, markedAt, marks, markedBy} per line.
   val todo(double first, double n) {
@@ -161,7 +165,7 @@ EMSCRIPTEN_BINDINGS(planner_session) {
   emscripten::function("a0States", &planner::a0_states);
   emscripten::function("a1States", &planner::a1_states);
   emscripten::class_<WebSession>("Session")
-      .constructor<const std::string&, emscripten::val>()
+      .constructor<const std::string&, emscripten::val, double>()
       .function("total", &WebSession::total)
       .function("at", &WebSession::at)
       .function("step", &WebSession::step)
@@ -189,6 +193,7 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("linesBefore", &WebSession::lines_before)
       .function("stepOfLine", &WebSession::step_of_line)
       .function("trace", &WebSession::trace)
+      .function("lines", &WebSession::lines)
       .function("todoLines", &WebSession::todo_lines)
       .function("todo", &WebSession::todo);
 }

@@ -484,6 +484,51 @@ std::string Session::trace(std::uint64_t first, std::uint64_t last) {
   return bytes;
 }
 
+std::string Session::lines(std::uint64_t first, std::uint64_t count) {
+  std::string bytes;
+  const std::uint64_t end = first + std::min(count, std::numeric_limits<std::uint64_t>::max() - first);
+  std::uint64_t line = 0;  // the line the next byte printed belongs to
+  const auto keep = [&](std::string_view printed) {
+    for (const char c : printed) {
+      if (line >= first && line < end) bytes += c;
+      if (c == '\n') ++line;
+    }
+  };
+  if (first < read_lines_) {
+    // From the last mark of the reader at or before the line.
+    const auto after = std::upper_bound(
+        read_marks_.begin(), read_marks_.end(), first,
+        [](std::uint64_t l, const ReadMark& mark) { return l < mark.lines; });
+    const auto index = static_cast<std::uint64_t>(after - read_marks_.begin()) - 1;
+    std::int32_t state = read_marks_[index].state;
+    line = read_marks_[index].lines;
+    for (std::uint64_t i = index * every_; i < text_.size() && line < end; ++i) {
+      const Parser::StepView view = Parser::step_view(state, text_[i]);
+      keep(view.bytes);
+      state = view.next;
+    }
+    keep(a0::kClosing.view());
+  }
+  if (line >= end || !refusal_.empty() || end <= read_lines_) return bytes;
+  const std::uint64_t back = at_;
+  const auto after = std::upper_bound(
+      checkpoints_.begin(), checkpoints_.end(), std::max(first, read_lines_),
+      [](std::uint64_t l, const Checkpoint& c) { return l < c.lines; });
+  walk_to((after - 1)->walked);
+  line = trace_sink_->lines;
+  trace_sink_->capture = true;
+  const std::uint64_t last = total_ - planning_start();
+  while (walked_ < last && line < end) {
+    walk_step(nullptr, 0);
+    trace_->flush();
+    keep(trace_sink_->captured);
+    trace_sink_->captured.clear();
+  }
+  trace_sink_->capture = false;
+  seek(back);
+  return bytes;
+}
+
 std::vector<TodoLine> Session::todo(std::uint64_t first, std::uint64_t count) {
   std::vector<TodoLine> lines;
   if (first >= todo_lines() || count == 0) return lines;

@@ -148,6 +148,10 @@ class Session {
   std::uint64_t step_of_line(std::uint64_t line);
   // The bytes printed by steps `first` to `last`, both included.
   std::string trace(std::uint64_t first, std::uint64_t last);
+  // The bytes of trace lines `first` to `first + count - 1` (from 0; fewer at
+  // the run's end), each with its line end: a window of the trace, made in
+  // one walk.
+  std::string lines(std::uint64_t first, std::uint64_t count);
   // Lines of todo.bat written up to the current step.
   std::uint64_t todo_lines() const;
   // Up to `count` lines of todo.bat from line `first` (from 0), of those
