@@ -63,27 +63,27 @@ export class Run {
   // Walks ahead of the current step in a slice, so that later seeks and the
   // trace's total are quick; true once the whole run is covered. Call while idle.
   prepare(steps = PREPARE_SLICE) { return this.session.prepare(steps); }
-  // Steps forward at `rate` steps a second, by the clock: a late timer takes
+  // Steps forward at `rate` steps a second, by the clock: a late call takes
   // the steps that are due. Calls onStep(run) after each batch; stops at the
-  // end, at stop(), or at the first step where `until(run)` holds. Returns stop.
-  play(onStep, { rate = 30, until = () => false } = {}) {
+  // end, at stop(), or at the first step where `until(run)` holds. `wait(f,
+  // ms)` schedules the next batch (setTimeout; a page passes one that waits
+  // for the next frame when the wait is short). Returns stop.
+  play(onStep, { rate = 30, until = () => false, wait = setTimeout } = {}) {
     const began = performance.now();
     let taken = 0;
-    let timer = null;
-    const stop = () => {
-      clearTimeout(timer);
-      timer = undefined;
-    };
+    let playing = true;
     const tick = () => {
+      if (!playing) return;
       const due = Math.floor(((performance.now() - began) * rate) / 1000) + 1;
-      let going = true;
-      for (; taken < due && going; ++taken) going = this.step() && !until(this);
+      for (; taken < due && playing; ++taken) playing = this.step() && !until(this);
       onStep(this);
-      if (!going || this.at === this.total) return stop();
-      if (timer !== undefined) timer = setTimeout(tick, Math.max(1, ((taken * 1000) / rate) - (performance.now() - began)));
+      if (this.at === this.total) playing = false;
+      if (playing) wait(tick, Math.max(0, (taken * 1000) / rate - (performance.now() - began)));
     };
-    timer = setTimeout(tick, 0);
-    return stop;
+    wait(tick, 0);
+    return () => {
+      playing = false;
+    };
   }
 
   // --- The step just taken. ---

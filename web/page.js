@@ -14,6 +14,7 @@ const EXAMPLE = 'app: main.obj\n\tlink main.obj\nmain.obj: main.c\n\tcc main.c\n
 const EXAMPLE_TIMES = [['app', 250], ['main.obj', 200], ['main.c', 300]];
 
 const GRAPH_LIMIT = 300;   // vertices drawn; a larger graph is left to the stacks
+const EDGE_LIMIT = 1000;  // and edges
 const STACK_SHOWN = 60;    // entries of each stack shown, from the top
 const TODO_SHOWN = 200;    // lines of todo.bat shown, the latest
 const HIGHLIGHT_LIMIT = 1 << 18; // makefile bytes drawn with the cursor
@@ -100,24 +101,14 @@ function play() {
   if (page.stop) return pause();
   if (page.run.at === page.run.total) page.run.seek(0);
   $('play').textContent = 'Pause ❚❚';
-  // One redraw a frame at most: at a rate above the frame rate, steps
-  // between two frames are taken but not drawn.
-  let drawing = false;
-  const stop = page.run.play(() => {
-    if (drawing) return;
-    drawing = true;
-    requestAnimationFrame(() => {
-      drawing = false;
-      render();
-    });
-  }, {
+  // A redraw per batch of steps; a short wait is the next frame, so that
+  // steps faster than frames are drawn once a frame.
+  const stop = page.run.play(() => render(), {
     rate: Number($('speed').value),
     until: (run) => run.at === run.total,
+    wait: (f, ms) => (ms < 20 ? requestAnimationFrame(f) : setTimeout(f, ms)),
   });
-  page.stop = () => {
-    stop();
-    render();
-  };
+  page.stop = stop;
 }
 page.play = play;
 page.pause = pause;
@@ -140,13 +131,14 @@ function drawGraph() {
   const n = run.vertexCount();
   const svg = $('graph');
   page.drawings.graph = null;
-  if (n === 0 || n > GRAPH_LIMIT) {
+  const g = n > 0 && n <= GRAPH_LIMIT ? run.graph() : null;
+  const edgeCount = g ? g.children.reduce((sum, c) => sum + c.length, 0) : 0;
+  if (!g || edgeCount > EDGE_LIMIT) {
     svg.replaceChildren();
     $('graph-note').textContent = n === 0 ? 'No vertex: the makefile names no goal.'
-      : `${n.toLocaleString()} vertices: too many to draw; the stacks show the walk.`;
+      : `${n.toLocaleString()} vertices, ${g ? `${edgeCount.toLocaleString()} edges` : ''}: too many to draw; the stacks show the walk.`;
     return;
   }
-  const g = run.graph();
   const nodes = g.names.map((name, i) => ({ id: String(i), label: decode(name), title: g.commands[i].map((c) => decode(c)).join('\n') }));
   const edges = [];
   g.children.forEach((children, v) => children.forEach((w, k) => edges.push({ key: `${v}>${w}#${k}`, from: String(v), to: String(w) })));
