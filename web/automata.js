@@ -36,6 +36,21 @@ export const A1_EDGES = [
   ['TOPS', 'MAIN', 'z4', '¬x4 ¬x7'],
 ];
 
+// What each condition tests, for the step's explanation.
+export const CONDITIONS = {
+  A0: { x1: 'a name character', x2: 'a colon', x3: 'a space', x4: 'a line end', x5: 'a tab' },
+  A1: {
+    e1: 'the start event',
+    x1: 'top 1 has children',
+    x2: 'top 2 has children not yet pushed',
+    x3: 'the tops are the same vertex',
+    x4: 'top 2 is marked',
+    x5: "top 1's file is newer than top 2's",
+    x6: 'both stacks are empty',
+    x7: "top 2's file is missing",
+  },
+};
+
 // What each action does, for the step's explanation.
 export const ACTIONS = {
   A0: {

@@ -16,7 +16,9 @@ function dot(name, prefix, edges, rankdir) {
   ];
   for (const e of edges) {
     const label = e[2] === '-' ? e[3] : `${e[3]} / ${e[2]}`;
-    lines.push(`  ${quote(e[0])} -> ${quote(e[1])} [label=${quote(label)}, id=${quote(`${prefix}-${edgeKey(e)}`)}];`);
+    // A state's second loop, one that only prints, goes on its other side.
+    const side = e[0] === e[1] && e[2] === '-' && edges.some((o) => o !== e && o[0] === e[0] && o[1] === e[0]) ? ', tailport=w, headport=w' : '';
+    lines.push(`  ${quote(e[0])} -> ${quote(e[1])} [label=${quote(label)}, id=${quote(`${prefix}-${edgeKey(e)}`)}${side}];`);
   }
   lines.push('}');
   const svg = execFileSync('dot', ['-Tsvg'], { input: lines.join('\n') }).toString();

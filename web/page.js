@@ -3,7 +3,7 @@
 // the same handles the page uses.
 import { Run, Phase, loadModule } from './model.js';
 import { showBytes, readBytes, decode, encode, byteString, stringBytes } from './cp866.js';
-import { ACTIONS } from './automata.js';
+import { ACTIONS, CONDITIONS } from './automata.js';
 import { draw, mark } from './drawing.js';
 import { A0_SVG, A1_SVG } from 'planner:diagrams';
 import { TraceView } from './trace_view.js';
@@ -203,6 +203,8 @@ function render() {
   setValue('slider', 'value', String(v.at));
   setText('total', `of ${v.total.toLocaleString()}`);
   setText('explain', explain(run, v));
+  const tested = [...new Set(v.evaluated.map((e) => e.name))];
+  setText('conditions', tested.map((name) => `${name}: ${CONDITIONS[v.automaton][name]}`).join(' · '));
   setText('refusal', v.refusal);
   setValue('refusal', 'hidden', !v.refusal);
   renderDiagrams(run, v);
@@ -214,7 +216,7 @@ function render() {
 
 function explain(run, v) {
   const head = `Step ${v.at.toLocaleString()} of ${v.total.toLocaleString()}`;
-  if (v.phase === Phase.START) return `${head}: nothing read yet. Step forward (→) to read the first character.`;
+  if (v.phase === Phase.START) return `${head}: nothing read yet. → steps, ← steps back, Space plays: A0 reads the makefile a character a step, then A1 walks the graph.`;
   if (v.phase === Phase.READ_END) return `${head}: the makefile ends; A0 closes in ${v.state}.`;
   if (v.phase === Phase.REFUSED) return `${head}: the program refuses this graph and stops.`;
   const held = v.evaluated.map((e) => (e.value ? e.name : `¬${e.name}`)).join(' ');
