@@ -59,6 +59,8 @@ function rerun(at = 0) {
   page.run = new Run(page.module, page.makefile, new Map(page.times));
   page.todoCache = new Map();
   $('highlight').dataset.at = '';
+  // A refused run writes no todo.bat, and leaves one that was there alone.
+  $('download-todo').disabled = Boolean(page.run.refusal);
   drawGraph();
   fillTimes();
   trace.setRun(page.run);
