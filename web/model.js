@@ -75,8 +75,9 @@ export class Run {
     const tick = () => {
       if (!playing) return;
       const due = Math.floor(((performance.now() - began) * rate) / 1000) + 1;
+      const before = taken;
       for (; taken < due && playing; ++taken) playing = this.step() && !until(this);
-      onStep(this);
+      if (taken > before) onStep(this);
       if (this.at === this.total) playing = false;
       if (playing) wait(tick, Math.max(0, (taken * 1000) / rate - (performance.now() - began)));
     };
@@ -111,8 +112,8 @@ export class Run {
   }
   // The edge of a state diagram the step took: "FROM>TO/zN" ("/-" without
   // an action), with its automaton; null for the start and the closing steps.
-  transition() {
-    const v = this.view();
+  // `v`: this step's view(), when the caller has it.
+  transition(v = this.view()) {
     if (v.phase !== Phase.READING && v.phase !== Phase.PLANNING) return null;
     return { automaton: v.automaton, key: `${v.from}>${v.state}/${v.action ?? '-'}` };
   }

@@ -105,12 +105,13 @@ function play() {
   $('play').textContent = 'Pause ❚❚';
   // A redraw per batch of steps; a short wait is the next frame, so that
   // steps faster than frames are drawn once a frame.
-  const stop = page.run.play(() => render(), {
+  page.stop = page.run.play((run) => {
+    render();
+    if (run.at === run.total) pause();
+  }, {
     rate: Number($('speed').value),
-    until: (run) => run.at === run.total,
     wait: (f, ms) => (ms < 20 ? requestAnimationFrame(f) : setTimeout(f, ms)),
   });
-  page.stop = stop;
 }
 page.play = play;
 page.pause = pause;
@@ -237,7 +238,7 @@ function charName(byte) {
 }
 
 function renderDiagrams(run, v) {
-  const t = run.transition();
+  const t = run.transition(v);
   const lit = (automaton) => (v.automaton === automaton ? new Set([v.state]) : new Set());
   const taken = (automaton) => (t && t.automaton === automaton ? new Set([t.key]) : new Set());
   mark(page.drawings.a0.nodes, { current: lit('A0') });
@@ -260,7 +261,7 @@ function renderMakefile(run) {
   }
   pre.dataset.at = r.offset;
   const text = page.makefile;
-  const lineStart = text.lastIndexOf(10, r.offset - 1) + 1;
+  const lineStart = r.offset > 0 ? text.lastIndexOf(10, r.offset - 1) + 1 : 0;
   let lineEnd = text.indexOf(10, r.offset);
   if (lineEnd < 0) lineEnd = text.length;
   const shown = (from, to) => showBytes(text.subarray(from, to));
@@ -276,7 +277,9 @@ function renderMakefile(run) {
 
 function renderWalk(run, v) {
   const planning = v.phase === Phase.PLANNING;
-  const stacks = [1, 2].map((which) => (planning ? run.stack(which, STACK_SHOWN) : []));
+  // Whole stacks for the graph's marks when they are not too deep; the top shown.
+  const whole = [1, 2].map((which) => (planning ? run.stack(which, page.drawings.graph ? 10000 : STACK_SHOWN) : []));
+  const stacks = whole.map((entries) => entries.slice(0, STACK_SHOWN));
   stacks.forEach((entries, i) => {
     const which = i + 1;
     const list = $(`stack${which}`);
@@ -295,7 +298,6 @@ function renderWalk(run, v) {
   const drawing = page.drawings.graph;
   if (!drawing) return;
   const keys = (entries) => new Set(entries.map((e) => String(e.vertex)));
-  const all = (which) => (planning && run.stackSize(which) <= 10000 ? run.stack(which, 10000) : stacks[which - 1]);
   const rebuilt = new Set(todoShown(run).map((l) => String(l.vertex)));
   const unread = new Set();
   const unreadEdges = new Set();
@@ -309,8 +311,8 @@ function renderWalk(run, v) {
     });
   }
   mark(drawing.nodes, {
-    on1: keys(all(1)),
-    on2: keys(all(2)),
+    on1: keys(whole[0]),
+    on2: keys(whole[1]),
     active: keys(stacks[0].slice(0, 1)),
     rebuilt,
     unread,
@@ -444,13 +446,12 @@ function wire() {
 }
 
 async function start() {
-  const began = performance.now();
   page.module = await loadModule(window.PlannerSession);
   drawDiagrams();
   wire();
   $('editor').value = showBytes(page.makefile);
   rerun(0);
-  page.readyMs = performance.now() - began;
+  page.readyMs = performance.now();  // since the page began to load
   document.body.dataset.ready = 'yes';
 }
 
