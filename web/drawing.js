@@ -16,8 +16,9 @@ function element(name, attributes = {}, parent = null) {
 const CHAR = 7.2;
 
 // Draws `nodes` ([{id, label, cls}]) and `edges` ([{key, from, to, label}])
-// into `svg`; returns {nodes: Map id -> <g>, edges: Map key -> <g>}.
-// `rankdir` is dagre's: 'TB' or 'LR'.
+// into `svg`; returns {nodes: Map id -> <g>, edges: Map key -> <g>, width,
+// height, at: Map id -> {x, y}}, in the drawing's own units. `rankdir` is
+// dagre's: 'TB' or 'LR'.
 export function draw(svg, nodes, edges, { rankdir = 'TB', nodesep = 24, ranksep = 36 } = {}) {
   const g = new dagre.graphlib.Graph({ multigraph: true });
   g.setGraph({ rankdir, nodesep, ranksep, edgesep: 8, marginx: 6, marginy: 6 });
@@ -30,13 +31,10 @@ export function draw(svg, nodes, edges, { rankdir = 'TB', nodesep = 24, ranksep 
   svg.replaceChildren();
   const { width, height } = g.graph();
   svg.setAttribute('viewBox', `0 0 ${Math.ceil(width)} ${Math.ceil(height)}`);
-  // A small graph is drawn at most half as large again, not blown up to its box.
-  svg.style.maxWidth = `${Math.ceil(width * 1.5)}px`;
-  svg.style.maxHeight = `${Math.ceil(height * 1.5)}px`;
   const defs = element('defs', {}, svg);
   const marker = element('marker', { id: `${svg.id}-arrow`, viewBox: '0 0 8 8', refX: 7, refY: 4, markerWidth: 7, markerHeight: 7, orient: 'auto-start-reverse' }, defs);
   element('path', { d: 'M0,0 L8,4 L0,8 z', class: 'arrow' }, marker);
-  const drawn = { nodes: new Map(), edges: new Map() };
+  const drawn = { nodes: new Map(), edges: new Map(), width, height, at: new Map() };
   const edgeLayer = element('g', {}, svg);
   for (const e of edges) {
     const laid = g.edge({ v: e.from, w: e.to, name: e.key });
@@ -53,6 +51,7 @@ export function draw(svg, nodes, edges, { rankdir = 'TB', nodesep = 24, ranksep 
     element('text', { y: 4, 'text-anchor': 'middle' }, group).textContent = n.label;
     if (n.title) element('title', {}, group).textContent = n.title;
     drawn.nodes.set(n.id, group);
+    drawn.at.set(n.id, { x: laid.x, y: laid.y });
   }
   return drawn;
 }

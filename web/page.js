@@ -145,7 +145,21 @@ function drawGraph() {
   const nodes = g.names.map((name, i) => ({ id: String(i), label: decode(name), title: g.commands[i].map((c) => decode(c)).join('\n') }));
   const edges = [];
   g.children.forEach((children, v) => children.forEach((w, k) => edges.push({ key: `${v}>${w}#${k}`, from: String(v), to: String(w) })));
-  page.drawings.graph = draw(svg, nodes, edges, { nodesep: 14, ranksep: 28 });
+  // Top down, or left to right when that fits the box better (a chain);
+  // scaled to fit, but never below a size that can be read: the box then
+  // scrolls, and follows the active vertex.
+  const box = svg.parentElement;
+  const layout = (rankdir) => draw(svg, nodes, edges, { nodesep: 14, ranksep: 28, rankdir });
+  const fit = (d) => Math.min(box.clientWidth / d.width, box.clientHeight / d.height);
+  let drawn = layout('TB');
+  if (fit(drawn) < 1) {
+    const across = layout('LR');
+    drawn = fit(across) > fit(drawn) ? across : layout('TB');
+  }
+  drawn.scale = Math.min(1.5, Math.max(fit(drawn), 0.7));
+  svg.style.width = `${drawn.width * drawn.scale}px`;
+  svg.style.height = `${drawn.height * drawn.scale}px`;
+  page.drawings.graph = drawn;
   $('graph-note').textContent = '';
 }
 
@@ -318,6 +332,13 @@ function renderWalk(run, v) {
     unread,
   });
   mark(drawing.edges, { unread: unreadEdges });
+  if (stacks[0].length && drawing.scale === 0.7) {
+    const at = drawing.at.get(String(stacks[0][0].vertex));
+    const box = $('graph').parentElement;
+    const [x, y] = [at.x * drawing.scale, at.y * drawing.scale];
+    if (x < box.scrollLeft || x > box.scrollLeft + box.clientWidth) box.scrollLeft = x - box.clientWidth / 2;
+    if (y < box.scrollTop || y > box.scrollTop + box.clientHeight) box.scrollTop = y - box.clientHeight / 2;
+  }
 }
 
 // The latest lines of todo.bat written so far, cached by line for this run.
