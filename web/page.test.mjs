@@ -31,11 +31,14 @@ before(async () => {
   });
   page = browser.pages()[0] ?? (await browser.newPage());
   page.on('pageerror', (e) => assert.fail(`the page failed: ${e.message}`));
-  const began = Date.now();
-  await page.goto(pathToFileURL(path.resolve(process.env.PLANNER_PAGE)).href);
-  await page.waitForSelector('body[data-ready=yes]');
-  const inPage = await page.evaluate(() => window.plannerPage.readyMs);
-  console.log(`figure: page ready ${inPage.toFixed(0)} ms after it began to load (${Date.now() - began} ms after the driver asked for it)`);
+  // Opened in a fresh browser, then once more as a browser already running opens it.
+  const ready = [];
+  for (const _ of [0, 1]) {
+    await page.goto(pathToFileURL(path.resolve(process.env.PLANNER_PAGE)).href);
+    await page.waitForSelector('body[data-ready=yes]');
+    ready.push((await page.evaluate(() => window.plannerPage.readyMs)).toFixed(0));
+  }
+  console.log(`figure: page ready ${ready.join(' ms, then ')} ms after it began to load`);
 });
 
 after(async () => {
