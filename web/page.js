@@ -157,6 +157,10 @@ function drawGraph() {
     drawn = fit(across) > fit(drawn) ? across : layout('TB');
   }
   drawn.scale = Math.min(1.5, Math.max(fit(drawn), 0.7));
+  // The box's size and scroll, kept here: reading them on a step would lay
+  // the page out.
+  drawn.box = { width: box.clientWidth, height: box.clientHeight, left: 0, top: 0 };
+  box.scrollLeft = box.scrollTop = 0;
   svg.style.width = `${drawn.width * drawn.scale}px`;
   svg.style.height = `${drawn.height * drawn.scale}px`;
   page.drawings.graph = drawn;
@@ -334,10 +338,10 @@ function renderWalk(run, v) {
   mark(drawing.edges, { unread: unreadEdges });
   if (stacks[0].length && drawing.scale === 0.7) {
     const at = drawing.at.get(String(stacks[0][0].vertex));
-    const box = $('graph').parentElement;
+    const box = drawing.box;
     const [x, y] = [at.x * drawing.scale, at.y * drawing.scale];
-    if (x < box.scrollLeft || x > box.scrollLeft + box.clientWidth) box.scrollLeft = x - box.clientWidth / 2;
-    if (y < box.scrollTop || y > box.scrollTop + box.clientHeight) box.scrollTop = y - box.clientHeight / 2;
+    if (x < box.left || x > box.left + box.width) $('graph').parentElement.scrollLeft = x - box.width / 2;
+    if (y < box.top || y > box.top + box.height) $('graph').parentElement.scrollTop = y - box.height / 2;
   }
 }
 
@@ -442,6 +446,11 @@ function wire() {
     }, 250);
   });
   editor.addEventListener('scroll', () => { $('highlight').scrollTop = editor.scrollTop; });
+  $('graph').parentElement.addEventListener('scroll', (e) => {
+    if (!page.drawings.graph) return;
+    page.drawings.graph.box.left = e.target.scrollLeft;
+    page.drawings.graph.box.top = e.target.scrollTop;
+  });
   editor.addEventListener('keydown', (e) => {
     if (e.key !== 'Tab') return;
     e.preventDefault();
