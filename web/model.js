@@ -131,8 +131,12 @@ export class Run {
     const p = s.position(index);
     return { index, byte: this.makefile[p.offset], ...p };
   }
-  // A0's token buffers as bytes.
-  buffers() { return { goal: this.session.goalText(), item: this.session.itemText() }; }
+  // A0's token buffers: their lengths and their last `most` bytes (a token
+  // can be a whole file).
+  buffers(most = 1 << 16) {
+    const s = this.session;
+    return { goal: s.goalText(most), item: s.itemText(most), goalLength: s.goalLength(), itemLength: s.itemLength() };
+  }
 
   // --- The graph. ---
   // The whole graph as reading ends: {names, children, commands}, by vertex.

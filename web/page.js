@@ -17,7 +17,8 @@ const GRAPH_LIMIT = 300;   // vertices drawn; a larger graph is left to the stac
 const EDGE_LIMIT = 1000;  // and edges
 const STACK_SHOWN = 60;    // entries of each stack shown, from the top
 const TODO_SHOWN = 200;    // lines of todo.bat shown, the latest
-const HIGHLIGHT_LIMIT = 1 << 18; // makefile bytes drawn with the cursor
+const EDIT_LIMIT = 1 << 18;   // makefile bytes edited, and drawn with the cursor
+const BUFFER_SHOWN = 80;       // bytes of a token buffer shown, its last
 
 const $ = (id) => document.getElementById(id);
 // Changes a text or a value only when it differs: an unchanged element is
@@ -72,9 +73,18 @@ page.rerun = rerun;
 page.load = (makefile, times, at = 0) => {
   page.makefile = typeof makefile === 'string' ? stringBytes(makefile) : makefile;
   page.times = new Map(times);
-  $('editor').value = showBytes(page.makefile);
+  showMakefile();
   rerun(at);
 };
+
+// A larger makefile is run whole but shown only in part, and not edited.
+function showMakefile() {
+  const whole = page.makefile.length <= EDIT_LIMIT;
+  $('editor').readOnly = !whole;
+  $('editor').value = showBytes(whole ? page.makefile : page.makefile.subarray(0, EDIT_LIMIT));
+  $('makefile-note').textContent = whole ? ''
+    : `${page.makefile.length.toLocaleString()} bytes: the first ${EDIT_LIMIT.toLocaleString()} shown, not editable`;
+}
 
 function prepareWhileIdle(run) {
   const slice = () => {
@@ -267,12 +277,13 @@ function renderDiagrams(run, v) {
 
 function renderMakefile(run) {
   const r = run.reading();
-  const b = run.buffers();
-  setText('goal-buffer', showBytes(stringBytes(b.goal)));
-  setText('item-buffer', showBytes(stringBytes(b.item)));
+  const b = run.buffers(BUFFER_SHOWN);
+  const buffer = (text, length) => `${length > text.length ? `… ${length.toLocaleString()} bytes, ending ` : ''}${showBytes(stringBytes(text))}`;
+  setText('goal-buffer', buffer(b.goal, b.goalLength));
+  setText('item-buffer', buffer(b.item, b.itemLength));
   setText('position', r ? `line ${r.line}, column ${r.column}, byte ${r.offset}` : '');
   const pre = $('highlight');
-  if (!r || page.makefile.length > HIGHLIGHT_LIMIT) {
+  if (!r || page.makefile.length > EDIT_LIMIT) {
     if (pre.dataset.at !== 'none') pre.textContent = `${$('editor').value}\n`;
     pre.dataset.at = 'none';
     return;
@@ -479,7 +490,7 @@ async function start() {
   page.module = await loadModule(window.PlannerSession);
   drawDiagrams();
   wire();
-  $('editor').value = showBytes(page.makefile);
+  showMakefile();
   rerun(0);
   page.readyMs = performance.now();  // since the page began to load
   document.body.dataset.ready = 'yes';

@@ -7,6 +7,7 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -75,8 +76,12 @@ class WebSession {
     at.set("column", number(p.column));
     return at;
   }
-  std::string goal_text() const { return std::string(session_.goal_text()); }
-  std::string item_text() const { return std::string(session_.item_text()); }
+  // The last `most` bytes of a token buffer (a token can be a whole file),
+  // and the buffer's length.
+  std::string goal_text(double most) const { return tail(session_.goal_text(), most); }
+  std::string item_text(double most) const { return tail(session_.item_text(), most); }
+  double goal_length() const { return number(session_.goal_text().size()); }
+  double item_length() const { return number(session_.item_text().size()); }
 
   // The graph as read so far, or (`whole`) as reading ends.
   double vertices(bool whole) const { return number(graph(whole).size()); }
@@ -150,6 +155,9 @@ class WebSession {
 
  private:
   const Graph& graph(bool whole) const { return whole ? session_.whole_graph() : session_.graph(); }
+  static std::string tail(std::string_view text, double most) {
+    return std::string(text.substr(text.size() - std::min<std::size_t>(text.size(), count(most))));
+  }
 
   Session session_;
 };
@@ -184,6 +192,8 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("position", &WebSession::position)
       .function("goalText", &WebSession::goal_text)
       .function("itemText", &WebSession::item_text)
+      .function("goalLength", &WebSession::goal_length)
+      .function("itemLength", &WebSession::item_length)
       .function("vertices", &WebSession::vertices)
       .function("vertex", &WebSession::vertex)
       .function("readSoFar", &WebSession::read_so_far)
