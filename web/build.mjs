@@ -2,6 +2,7 @@
 // (the session, WebAssembly embedded) and page.js, one classic script bundled
 // by esbuild, so that the page opens from file:// with no server.
 //   node web/build.mjs PLANNER_SESSION_JS OUT_DIR
+// PLANNER_PAGE_DEBUG=1 leaves page.js unminified, for a profiler.
 import { build } from 'esbuild';
 import fs from 'node:fs';
 import path from 'node:path';
