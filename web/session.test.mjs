@@ -32,8 +32,9 @@ function layOut(dir, work) {
     if (key === 'dir') fs.mkdirSync(path.join(work, w[0]));
     if (key === 'link') fs.symlinkSync(w[1], path.join(work, w[0]));
     if (key === 'time') {
+      // touch, as fs.utimesSync takes a time before 1970 for now.
       fs.writeFileSync(path.join(work, w[0]), '');
-      fs.utimesSync(path.join(work, w[0]), Number(w[1]), Number(w[1]));
+      execFileSync('touch', ['-d', `@${w[1]}`, path.join(work, w[0])]);
     }
     if (key === 'example') {
       execFileSync('bash', [path.join(root, 'examples/lay_out.sh'), path.join(root, 'examples', w[0]), '.'], { cwd: work });
