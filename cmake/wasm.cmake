@@ -34,11 +34,7 @@ endfunction()
 # planner.js: the real file system, and the exit status as the program's.
 planner_wasm_module(planner node)
 target_link_options(planner PRIVATE -sNODERAWFS=1 -sEXIT_RUNTIME=1)
-# The browser module of the stepping session goes here, beside planner.js:
-#   add_executable(planner_session ...)
-#   target_link_libraries(planner_session PRIVATE planner_core)
-#   planner_wasm_module(planner_session web)
-#   target_link_options(planner_session PRIVATE --bind -sEMBIND_STD_STRING_IS_UTF8=0 ...)
+# The browser module of the stepping session and the page: web/CMakeLists.txt.
 
 # The check: the native case runner, which needs GoogleTest and so cannot be
 # built by emscripten, runs every case through `node planner.js`. It comes

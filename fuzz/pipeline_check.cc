@@ -108,7 +108,7 @@ std::string seen(Session& session) {
       const StackEntry e = session.stack_entry(which, i);
       view += std::to_string(e.vertex) + ',' + std::to_string(e.walked) + ',' +
               std::to_string(e.marked) + ',' + std::to_string(e.marked_at) + ',' +
-              std::to_string(e.marks) + ';';
+              std::to_string(e.marks) + ',' + std::to_string(e.marked_by) + ';';
     }
   }
   return view;
@@ -147,6 +147,8 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     require(session.trace(a, b) == stepped.substr(starts[a], starts[b + 1] - starts[a]),
             "a range of the trace is what those steps printed");
     require(session.lines_before(a) == lines(a), "lines before a step are counted");
+    require(session.lines(lines(a), lines(b + 1) - lines(a)) == stepped.substr(starts[a], starts[b + 1] - starts[a]),
+            "a window of lines is what the steps printed");
     if (lines(b + 1) > 0) {
       const std::uint64_t at = session.step_of_line(lines(b + 1) - 1);
       require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");

@@ -41,6 +41,24 @@ else()
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
+# The page (web/), built by an emscripten build of this tree, goes with the
+# program when that build is named: -DPLANNER_WEB_DIR=.../build/wasm/web/page.
+set(PLANNER_WEB_DIR "" CACHE PATH "A built page to install with the program (empty: none)")
+if(PLANNER_WEB_DIR)
+  set(PLANNER_WEB_FILES index.html page.css page.js planner_session.js)
+  list(TRANSFORM PLANNER_WEB_FILES PREPEND "${PLANNER_WEB_DIR}/")
+  foreach(file IN LISTS PLANNER_WEB_FILES)
+    if(NOT EXISTS "${file}")
+      message(FATAL_ERROR "PLANNER_WEB_DIR holds no built page: ${file} is missing")
+    endif()
+  endforeach()
+  if(WIN32)
+    install(FILES ${PLANNER_WEB_FILES} DESTINATION web)
+  else()
+    install(FILES ${PLANNER_WEB_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/planner/web)
+  endif()
+endif()
+
 set(CPACK_PACKAGE_VENDOR "The planner developers")
 set(CPACK_PACKAGE_CONTACT "The planner developers <dev@planner.invalid>"
   CACHE STRING "The .deb's Maintainer, as Name <address>")

@@ -310,6 +310,10 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
   const bool tops = a1.state == DependencyGraph::TOPS && !a1.stack2.empty();
   const Vertex top2 = tops ? a1.stack2.top() : Vertex{};
   const Mark top_mark = tops ? marks_.back() : Mark{};
+  // z7 marks for the leaf on top 1, z5 for the child it pops from top 2.
+  const VertexIndex cause = tops                 ? top2.index
+                            : a1.stack1.empty() ? 0
+                                                : a1.stack1.top().index;
   a1.step();
   ++walked_;
   const std::size_t size1 = a1.stack1.entries().size();
@@ -319,7 +323,10 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
   if ((action == DependencyGraph::Action::kZ5 || action == DependencyGraph::Action::kZ7) &&
       size2 > 0) {
     Mark& mark = marks_.back();
-    if (mark.count++ == 0) mark.first = step;
+    if (mark.count++ == 0) {
+      mark.first = step;
+      mark.by = cause;
+    }
   }
   low1_ = std::min(low1_, size1);
   low2_ = std::min(low2_, size2);
@@ -328,7 +335,8 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
     for (std::size_t i = 0; written != nullptr && i < commands.size(); ++i) {
       if (todo_lines_ + i < first_written) continue;
       written->push_back({std::string(commands[i]), step, top2.index, !top2.marked,
-                          top2.marked ? top_mark.first : 0, top2.marked ? top_mark.count : 0});
+                          top2.marked ? top_mark.first : 0, top2.marked ? top_mark.count : 0,
+                          top2.marked ? top_mark.by : 0});
     }
     todo_lines_ += commands.size();
   }
@@ -390,7 +398,7 @@ std::size_t Session::stack_size(int which) const {
 StackEntry Session::stack_entry(int which, std::size_t index) const {
   const Vertex& entry = (which == 1 ? full_->a1.stack1 : full_->a1.stack2).entries()[index];
   const Mark mark = which == 2 ? marks_[index] : Mark{};
-  return {entry.index, entry.next_child, entry.marked, mark.first, mark.count};
+  return {entry.index, entry.next_child, entry.marked, mark.first, mark.count, mark.by};
 }
 
 std::uint64_t Session::todo_lines() const {
@@ -468,6 +476,51 @@ std::string Session::trace(std::uint64_t first, std::uint64_t last) {
   trace_sink_->capture = false;
   bytes += trace_sink_->captured;
   trace_sink_->captured.clear();
+  seek(back);
+  return bytes;
+}
+
+std::string Session::lines(std::uint64_t first, std::uint64_t count) {
+  std::string bytes;
+  const std::uint64_t end = first + std::min(count, std::numeric_limits<std::uint64_t>::max() - first);
+  std::uint64_t line = 0;  // the line the next byte printed belongs to
+  const auto keep = [&](std::string_view printed) {
+    for (const char c : printed) {
+      if (line >= first && line < end) bytes += c;
+      if (c == '\n') ++line;
+    }
+  };
+  if (first < read_lines_) {
+    // From the last mark of the reader at or before the line.
+    const auto after = std::upper_bound(
+        read_marks_.begin(), read_marks_.end(), first,
+        [](std::uint64_t l, const ReadMark& mark) { return l < mark.lines; });
+    const auto index = static_cast<std::uint64_t>(after - read_marks_.begin()) - 1;
+    std::int32_t state = read_marks_[index].state;
+    line = read_marks_[index].lines;
+    for (std::uint64_t i = index * every_; i < text_.size() && line < end; ++i) {
+      const Parser::StepView view = Parser::step_view(state, text_[i]);
+      keep(view.bytes);
+      state = view.next;
+    }
+    keep(a0::kClosing.view());
+  }
+  if (line >= end || !refusal_.empty() || end <= read_lines_) return bytes;
+  const std::uint64_t back = at_;
+  const auto after = std::upper_bound(
+      checkpoints_.begin(), checkpoints_.end(), std::max(first, read_lines_),
+      [](std::uint64_t l, const Checkpoint& c) { return l < c.lines; });
+  walk_to((after - 1)->walked);
+  line = trace_sink_->lines;
+  trace_sink_->capture = true;
+  const std::uint64_t last = total_ - planning_start();
+  while (walked_ < last && line < end) {
+    walk_step(nullptr, 0);
+    trace_->flush();
+    keep(trace_sink_->captured);
+    trace_sink_->captured.clear();
+  }
+  trace_sink_->capture = false;
   seek(back);
   return bytes;
 }

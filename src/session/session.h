@@ -60,6 +60,8 @@ struct StackEntry {
   bool marked;              // this copy must be rebuilt
   std::uint64_t marked_at;  // the first step that marked it; 0: none
   std::uint64_t marks;      // how many steps marked it
+  VertexIndex marked_by;    // what the first mark came from: a newer leaf (z7) or a
+                            // rebuilt child (z5), told apart by its children; 0 when unmarked
 };
 
 // A line of todo.bat.
@@ -70,6 +72,7 @@ struct TodoLine {
   bool missing;             // rebuilt because its file does not exist (x7), not marked (x4)
   std::uint64_t marked_at;  // when marked: the first step that marked it
   std::uint64_t marks;      // when marked: how many steps marked it
+  VertexIndex marked_by;    // when marked: the leaf or child behind the first mark
 };
 
 class Session {
@@ -145,6 +148,10 @@ class Session {
   std::uint64_t step_of_line(std::uint64_t line);
   // The bytes printed by steps `first` to `last`, both included.
   std::string trace(std::uint64_t first, std::uint64_t last);
+  // The bytes of trace lines `first` to `first + count - 1` (from 0; fewer at
+  // the run's end), each with its line end: a window of the trace, made in
+  // one walk.
+  std::string lines(std::uint64_t first, std::uint64_t count);
   // Lines of todo.bat written up to the current step.
   std::uint64_t todo_lines() const;
   // Up to `count` lines of todo.bat from line `first` (from 0), of those
@@ -157,6 +164,7 @@ class Session {
   struct Mark {  // of an entry of stack 2
     std::uint64_t first = 0;  // the first step that marked it; 0: none
     std::uint64_t count = 0;  // steps that marked it
+    VertexIndex by = 0;       // the first mark's leaf (z7) or rebuilt child (z5)
   };
   // A0 after a number of characters: its state, and the trace lines printed.
   struct ReadMark {

@@ -1,0 +1,209 @@
+// The session for JavaScript (emscripten's embind), built into
+// planner_session.js. Bytes cross as JavaScript strings whose character codes
+// are the bytes (the module is linked with EMBIND_STD_STRING_IS_UTF8=0);
+// steps, lines and times cross as numbers, exact up to 2^53.
+//
+// web/model.js wraps this class; the page and the tests use that wrapper.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "reader/parser.h"
+#include "session/session.h"
+
+namespace planner {
+namespace {
+
+using emscripten::val;
+
+double number(std::uint64_t n) { return static_cast<double>(n); }
+std::uint64_t count(double n) { return n <= 0 ? 0 : static_cast<std::uint64_t>(n); }
+
+val names(std::span<const std::string_view> names) {
+  val list = val::array();
+  for (const std::string_view name : names) list.call<void>("push", std::string(name));
+  return list;
+}
+
+class WebSession {
+ public:
+  // `times(name)` gives a name's modification time in whole seconds; 0, or
+  // anything but a number, for a missing file. `every`: steps between two
+  // checkpoints (Session::kEvery when 0).
+  WebSession(const std::string& makefile, val times, double every)
+      : session_(makefile,
+                 [times](std::string_view name) -> std::int64_t {
+                   const val t = times(std::string(name));
+                   return t.isNumber() ? static_cast<std::int64_t>(t.as<double>()) : 0;
+                 },
+                 every >= 1 ? count(every) : Session::kEvery) {}
+
+  double total() const { return number(session_.total()); }
+  double at() const { return number(session_.at()); }
+  bool step() { return session_.step(); }
+  void seek(double n) { session_.seek(count(n)); }
+  bool prepare(double steps) { return session_.prepare(count(steps)); }
+  double all_lines() const { return number(session_.all_lines()); }
+
+  int phase() const { return static_cast<int>(session_.phase()); }
+  int from_state() const { return session_.from_state(); }
+  int state() const { return session_.state(); }
+  int action() const { return session_.action(); }
+  std::string printed() const { return session_.printed(); }
+  std::string refusal() const { return session_.refusal(); }
+  // [[n, value], ...]: n for xn, 0 for e1.
+  val evaluated() const {
+    val list = val::array();
+    for (const Evaluation e : session_.evaluated()) {
+      val pair = val::array();
+      pair.call<void>("push", e.number);
+      pair.call<void>("push", e.value);
+      list.call<void>("push", pair);
+    }
+    return list;
+  }
+
+  double chars() const { return number(session_.chars()); }
+  double chars_read() const { return number(session_.chars_read()); }
+  val position(double index) const {
+    const Position p = session_.position(count(index));
+    val at = val::object();
+    at.set("offset", number(p.offset));
+    at.set("line", number(p.line));
+    at.set("column", number(p.column));
+    return at;
+  }
+  // The last `most` bytes of a token buffer (a token can be a whole file),
+  // and the buffer's length.
+  std::string goal_text(double most) const { return tail(session_.goal_text(), most); }
+  std::string item_text(double most) const { return tail(session_.item_text(), most); }
+  double goal_length() const { return number(session_.goal_text().size()); }
+  double item_length() const { return number(session_.item_text().size()); }
+
+  // The graph as read so far, or (`whole`) as reading ends.
+  double vertices(bool whole) const { return number(graph(whole).size()); }
+  // {name, children: [index...], commands: [bytes...]}
+  val vertex(bool whole, double index) const {
+    const Graph::View v = graph(whole)[static_cast<VertexIndex>(index)];
+    val children = val::array();
+    for (const VertexIndex c : v.children) children.call<void>("push", c);
+    val commands = val::array();
+    for (const std::string_view c : v.commands) commands.call<void>("push", std::string(c));
+    val out = val::object();
+    out.set("name", std::string(v.name));
+    out.set("children", children);
+    out.set("commands", commands);
+    return out;
+  }
+  // Children and commands a vertex has so far, for a graph drawn whole once.
+  val read_so_far(double index) const {
+    const Graph& g = session_.graph();
+    val out = val::array();
+    if (index < number(g.size())) {
+      const Graph::View v = g[static_cast<VertexIndex>(index)];
+      out.call<void>("push", number(v.children.size()));
+      out.call<void>("push", number(v.commands.size()));
+    }
+    return out;
+  }
+
+  double stack_size(int which) const { return number(session_.stack_size(which)); }
+  // Up to `n` entries of stack `which` (1 or 2) from `first`, bottom first:
+  // {vertex, walked, marked, markedAt, marks, markedBy}.
+  val stack(int which, double first, double n) const {
+    val list = val::array();
+    const std::size_t size = session_.stack_size(which);
+    for (std::size_t i = count(first); i < size && i < count(first) + count(n); ++i) {
+      const StackEntry e = session_.stack_entry(which, i);
+      val entry = val::object();
+      entry.set("vertex", e.vertex);
+      entry.set("walked", e.walked);
+      entry.set("marked", e.marked);
+      entry.set("markedAt", number(e.marked_at));
+      entry.set("marks", number(e.marks));
+      entry.set("markedBy", e.marked_by);
+      list.call<void>("push", entry);
+    }
+    return list;
+  }
+
+  double trace_lines() const { return number(session_.trace_lines()); }
+  double lines_before(double step) { return number(session_.lines_before(count(step))); }
+  double step_of_line(double line) { return number(session_.step_of_line(count(line))); }
+  std::string trace(double first, double last) { return session_.trace(count(first), count(last)); }
+  std::string lines(double first, double n) { return session_.lines(count(first), count(n)); }
+  double todo_lines() const { return number(session_.todo_lines()); }
+  // {text, step, vertex, missing, markedAt, marks, markedBy} per line.
+  val todo(double first, double n) {
+    val list = val::array();
+    for (const TodoLine& line : session_.todo(count(first), count(n))) {
+      val entry = val::object();
+      entry.set("text", line.text);
+      entry.set("step", number(line.step));
+      entry.set("vertex", line.vertex);
+      entry.set("missing", line.missing);
+      entry.set("markedAt", number(line.marked_at));
+      entry.set("marks", number(line.marks));
+      entry.set("markedBy", line.marked_by);
+      list.call<void>("push", entry);
+    }
+    return list;
+  }
+
+ private:
+  const Graph& graph(bool whole) const { return whole ? session_.whole_graph() : session_.graph(); }
+  static std::string tail(std::string_view text, double most) {
+    return std::string(text.substr(text.size() - std::min<std::size_t>(text.size(), count(most))));
+  }
+
+  Session session_;
+};
+
+val a0_states() { return names(Parser::kStateNames); }
+val a1_states() { return names(DependencyGraph::kStateNames); }
+
+}  // namespace
+}  // namespace planner
+
+EMSCRIPTEN_BINDINGS(planner_session) {
+  using planner::WebSession;
+  emscripten::function("a0States", &planner::a0_states);
+  emscripten::function("a1States", &planner::a1_states);
+  emscripten::class_<WebSession>("Session")
+      .constructor<const std::string&, emscripten::val, double>()
+      .function("total", &WebSession::total)
+      .function("at", &WebSession::at)
+      .function("step", &WebSession::step)
+      .function("seek", &WebSession::seek)
+      .function("prepare", &WebSession::prepare)
+      .function("allLines", &WebSession::all_lines)
+      .function("phase", &WebSession::phase)
+      .function("fromState", &WebSession::from_state)
+      .function("state", &WebSession::state)
+      .function("action", &WebSession::action)
+      .function("printed", &WebSession::printed)
+      .function("refusal", &WebSession::refusal)
+      .function("evaluated", &WebSession::evaluated)
+      .function("chars", &WebSession::chars)
+      .function("charsRead", &WebSession::chars_read)
+      .function("position", &WebSession::position)
+      .function("goalText", &WebSession::goal_text)
+      .function("itemText", &WebSession::item_text)
+      .function("goalLength", &WebSession::goal_length)
+      .function("itemLength", &WebSession::item_length)
+      .function("vertices", &WebSession::vertices)
+      .function("vertex", &WebSession::vertex)
+      .function("readSoFar", &WebSession::read_so_far)
+      .function("stackSize", &WebSession::stack_size)
+      .function("stack", &WebSession::stack)
+      .function("traceLines", &WebSession::trace_lines)
+      .function("linesBefore", &WebSession::lines_before)
+      .function("stepOfLine", &WebSession::step_of_line)
+      .function("trace", &WebSession::trace)
+      .function("lines", &WebSession::lines)
+      .function("todoLines", &WebSession::todo_lines)
+      .function("todo", &WebSession::todo);
+}

@@ -1,0 +1,33 @@
+// Builds the page into a folder: index.html, page.css, planner_session.js
+// (the session, WebAssembly embedded) and page.js, one classic script bundled
+// by esbuild, so that the page opens from file:// with no server.
+//   node web/build.mjs PLANNER_SESSION_JS OUT_DIR
+// PLANNER_PAGE_DEBUG=1 leaves page.js unminified, for a profiler.
+import { build } from 'esbuild';
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { diagrams } from './diagrams.mjs';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const [session, out] = process.argv.slice(2);
+fs.mkdirSync(out, { recursive: true });
+await build({
+  entryPoints: [path.join(here, 'page.js')],
+  bundle: true,
+  format: 'iife',
+  minify: !process.env.PLANNER_PAGE_DEBUG,
+  target: 'es2020',
+  legalComments: 'none',
+  outfile: path.join(out, 'page.js'),
+  plugins: [{
+    // `import { A0_SVG, A1_SVG } from 'planner:diagrams'`: the state diagrams laid out now.
+    name: 'diagrams',
+    setup(b) {
+      b.onResolve({ filter: /^planner:diagrams$/ }, () => ({ path: 'diagrams', namespace: 'planner' }));
+      b.onLoad({ filter: /.*/, namespace: 'planner' }, () => ({ contents: JSON.stringify(diagrams()), loader: 'json' }));
+    },
+  }],
+});
+for (const file of ['index.html', 'page.css']) fs.copyFileSync(path.join(here, file), path.join(out, file));
+fs.copyFileSync(session, path.join(out, 'planner_session.js'));

@@ -1,0 +1,247 @@
+// The page's model: one run of the planner on a makefile and a table of file
+// times, stepped through the real reader and walk of planner_session.js.
+// It knows nothing of the page; the page, the tests and any other viewer read
+// the run through it. docs/page.md documents it with examples.
+//
+// Numbers of steps and lines are JavaScript numbers (exact up to 2^53). Byte
+// strings (makefile, names, commands, trace) are Uint8Arrays or strings whose
+// char codes are the bytes; text for people is decoded from CP866.
+
+import { decode, byteString, stringBytes } from './cp866.js';
+
+// Where a step belongs, as the session numbers it.
+export const Phase = Object.freeze({ START: 0, READING: 1, READ_END: 2, REFUSED: 3, PLANNING: 4 });
+
+// Steps per call of prepare() while idle: a few milliseconds of walking.
+const PREPARE_SLICE = 1 << 16;
+// Steps between two checkpoints: a seek or a query replays fewer than this.
+// A quarter of the native default, as WebAssembly steps more slowly; a
+// checkpoint costs a few words and the stack entries changed since the last.
+const EVERY = 1 << 12;
+
+// The session's module from planner_session.js's factory (the global
+// PlannerSession in a page, require() of the file in Node.js).
+export function loadModule(factory) {
+  return factory();
+}
+
+export class Run {
+  // `makefile`: its bytes. `times`: a Map from a name (bytes as a string) to
+  // its modification time in whole seconds, or a function of the name giving
+  // it; a name not in it, or mapped to null, is a missing file, as is a time
+  // of 0. Each name is asked once, when the walk first needs it.
+  constructor(module, makefile, times = new Map()) {
+    this.module = module;
+    this.makefile = typeof makefile === 'string' ? stringBytes(makefile) : makefile;
+    this.times = times;
+    const time = typeof times === 'function' ? times : (name) => times.get(name);
+    this.session = new module.Session(byteString(this.makefile), (name) => time(name) ?? 0, EVERY);
+    this.a0Names = module.a0States();
+    this.a1Names = module.a1States();
+    this._graph = null;
+  }
+
+  // Frees the WebAssembly side; the run is unusable afterwards.
+  dispose() {
+    this.session.delete();
+    this.session = null;
+  }
+
+  // --- Moving. ---
+  get total() { return this.session.total(); }
+  get at() { return this.session.at(); }
+  // One step forward; false at the end.
+  step() { return this.session.step(); }
+  // One step back; false at the start.
+  back() {
+    if (this.at === 0) return false;
+    this.session.seek(this.at - 1);
+    return true;
+  }
+  // To step n, clamped to 0..total.
+  seek(n) { this.session.seek(Math.max(0, Math.min(Math.floor(n), this.total))); }
+  // Walks ahead of the current step in a slice, so that later seeks and the
+  // trace's total are quick; true once the whole run is covered. Call while idle.
+  prepare(steps = PREPARE_SLICE) { return this.session.prepare(steps); }
+  // Steps forward at `rate` steps a second, by the clock: a late call takes
+  // the steps that are due. Calls onStep(run) after each batch; stops at the
+  // end, at stop(), or at the first step where `until(run)` holds. `wait(f,
+  // ms)` schedules the next batch (setTimeout; a page passes one that waits
+  // for the next frame when the wait is short). Returns stop.
+  play(onStep, { rate = 30, until = () => false, wait = setTimeout } = {}) {
+    const began = performance.now();
+    let taken = 0;
+    let playing = true;
+    const tick = () => {
+      if (!playing) return;
+      const due = Math.floor(((performance.now() - began) * rate) / 1000) + 1;
+      const before = taken;
+      for (; taken < due && playing; ++taken) playing = this.step() && !until(this);
+      if (taken > before) onStep(this);
+      if (this.at === this.total) playing = false;
+      if (playing) wait(tick, Math.max(0, (taken * 1000) / rate - (performance.now() - began)));
+    };
+    wait(tick, 0);
+    return () => {
+      playing = false;
+    };
+  }
+
+  // --- The step just taken. ---
+  // {at, total, phase, automaton ('A0', 'A1' or null), from, state (names),
+  //  evaluated [{name, value}], action ('z5' or null), printed (text),
+  //  refusal (the program's error line, at the refusing step and after)}
+  view() {
+    const s = this.session;
+    const phase = s.phase();
+    const names = phase === Phase.PLANNING ? this.a1Names : this.a0Names;
+    const automaton = phase === Phase.START ? null : phase === Phase.PLANNING ? 'A1' : 'A0';
+    const action = s.action();
+    return {
+      at: s.at(),
+      total: s.total(),
+      phase,
+      automaton,
+      from: names[s.fromState()],
+      state: names[s.state()],
+      evaluated: s.evaluated().map(([n, value]) => ({ name: n === 0 ? 'e1' : `x${n}`, value })),
+      action: action ? `z${action}` : null,
+      printed: decode(s.printed(), { lf: true }),
+      refusal: phase === Phase.REFUSED ? s.refusal() : '',
+    };
+  }
+  // The edge of a state diagram the step took: "FROM>TO/zN" ("/-" without
+  // an action), with its automaton; null for the start and the closing steps.
+  // `v`: this step's view(), when the caller has it.
+  transition(v = this.view()) {
+    if (v.phase !== Phase.READING && v.phase !== Phase.PLANNING) return null;
+    return { automaton: v.automaton, key: `${v.from}>${v.state}/${v.action ?? '-'}` };
+  }
+  // The refusal the run ends in ('' for none), known from the start.
+  get refusal() { return this.session.refusal(); }
+
+  // --- The reader. ---
+  // The character the last reading step read and where it stands:
+  // {index (delivered), byte, offset (in the file), line, column}; null
+  // outside the reading steps.
+  reading() {
+    const s = this.session;
+    if (s.phase() !== Phase.READING) return null;
+    const index = s.at() - 1;
+    const p = s.position(index);
+    return { index, byte: this.makefile[p.offset], ...p };
+  }
+  // A0's token buffers: their lengths and their last `most` bytes (a token
+  // can be a whole file).
+  buffers(most = 1 << 16) {
+    const s = this.session;
+    return { goal: s.goalText(most), item: s.itemText(most), goalLength: s.goalLength(), itemLength: s.itemLength() };
+  }
+
+  // --- The graph. ---
+  // The whole graph as reading ends: {names, children, commands}, by vertex.
+  // Fetched once; for a layout drawn once per graph.
+  graph() {
+    if (!this._graph) {
+      const g = { names: [], children: [], commands: [] };
+      const n = this.session.vertices(true);
+      for (let i = 0; i < n; ++i) {
+        const v = this.session.vertex(true, i);
+        g.names.push(v.name);
+        g.children.push(v.children);
+        g.commands.push(v.commands);
+      }
+      this._graph = g;
+    }
+    return this._graph;
+  }
+  // How much of it is read so far: vertices registered, and for each of the
+  // first `limit` of them [children, commands] so far.
+  readSoFar(limit = Infinity) {
+    const vertices = this.session.vertices(false);
+    const counts = [];
+    for (let i = 0; i < Math.min(vertices, limit); ++i) counts.push(this.session.readSoFar(i));
+    return { vertices, counts };
+  }
+  vertexCount() { return this.session.vertices(true); }
+  name(vertex) { return this._graph ? this._graph.names[vertex] : this.session.vertex(true, vertex).name; }
+  childCount(vertex) {
+    return (this._graph ? this._graph.children[vertex] : this.session.vertex(true, vertex).children).length;
+  }
+
+  // --- The walk. ---
+  // Entries of stack 1 or 2, top first, at most `limit` of them:
+  // {vertex, name, walked, children, marked, markedAt, marks, markedBy}.
+  stack(which, limit = 200) {
+    const size = this.session.stackSize(which);
+    const from = Math.max(0, size - limit);
+    return this.session.stack(which, from, size - from).reverse().map((e) => ({
+      ...e,
+      name: this.name(e.vertex),
+      children: this.childCount(e.vertex),
+    }));
+  }
+  stackSize(which) { return this.session.stackSize(which); }
+
+  // --- What the run writes. ---
+  // Lines of todo.bat written up to the current step.
+  todoLines() { return this.session.todoLines(); }
+  // Up to `count` of them from `first`: {text, step, vertex, name, reason,
+  // markedAt, marks, by}. reason: 'missing' (its file is missing, x7),
+  // 'leaf' (marked by a newer leaf, x5 and z7) or 'child' (marked by a
+  // rebuilt child, z5); `by` names that leaf or child, `markedAt` is the
+  // first step that marked it and `marks` how many did.
+  todo(first, count) {
+    return this.session.todo(first, count).map((l) => ({
+      text: l.text,
+      step: l.step,
+      vertex: l.vertex,
+      name: this.name(l.vertex),
+      reason: l.missing ? 'missing' : this.childCount(l.markedBy) ? 'child' : 'leaf',
+      markedAt: l.markedAt,
+      marks: l.marks,
+      by: l.missing ? null : this.name(l.markedBy),
+    }));
+  }
+  // Trace lines printed up to the current step, and by the whole run (0
+  // until prepare() has covered it, but for a run that ends in reading).
+  traceLines() { return this.session.traceLines(); }
+  allLines() { return this.session.allLines(); }
+  // The lines the current step printed: [first, end).
+  currentLines() {
+    const end = this.session.traceLines();
+    const printed = this.session.printed();
+    let n = 0;
+    for (let i = 0; i < printed.length; ++i) if (printed.charCodeAt(i) === 10) ++n;
+    return [end - n, end];
+  }
+  // Trace lines `first` to `first + count - 1` of the whole run, decoded,
+  // without line ends; fewer at its end. Made again from the steps that
+  // printed them, never held whole.
+  traceWindow(first, count) {
+    if (count <= 0) return [];
+    return decode(this.session.lines(first, count), { lf: true }).split('\n').slice(0, -1);
+  }
+  // The step that printed trace line `line`.
+  stepOfLine(line) { return this.session.stepOfLine(line); }
+
+  // --- Downloads: the whole run's output, as the program writes it. ---
+  // The trace's bytes (CP866, CR LF), in parts of about `stepsPerPart` steps.
+  *traceParts(stepsPerPart = 1 << 16) {
+    for (let first = 1; first <= this.total; first += stepsPerPart) {
+      yield stringBytes(this.session.trace(first, Math.min(first + stepsPerPart - 1, this.total)));
+    }
+  }
+  // todo.bat as the whole run writes it; empty for a refused run, which
+  // writes none.
+  *todoParts(linesPerPart = 1 << 14) {
+    const back = this.at;
+    this.session.seek(this.total);
+    const n = this.session.todoLines();
+    for (let first = 0; first < n; first += linesPerPart) {
+      const text = this.session.todo(first, linesPerPart).map((l) => `${l.text}\r\n`).join('');
+      yield stringBytes(text);
+    }
+    this.session.seek(back);
+  }
+}
