@@ -157,6 +157,36 @@ void check_session(std::string_view bytes, const std::string& printed, const std
   }
 }
 
+// The reader notices, by line, the bytes whose step printed no condition line
+// (spaces and line ends aside): read off the trace, step by step.
+void check_notices(std::string_view chars, std::string_view trace, const Notices& notices) {
+  std::vector<Notices::Line> lines;
+  std::uint64_t more = 0, line = 1, column = 1, last = 0;  // last: the line of the last drop
+  for (const char c : chars) {
+    const std::size_t state_line = trace.find(a0::kStateLine.view().substr(0, 30));
+    const bool held = state_line != 0;
+    trace.remove_prefix(trace.find('\n', state_line) + 1);
+    if (!held && c != ' ' && c != '\n') {
+      if (last != line && lines.size() == Notices::kKept) ++more;
+      if (last != line && lines.size() < Notices::kKept) lines.push_back({line, column, "", false, ""});
+      last = line;
+      if (lines.back().line == line && lines.back().bytes.find(c) == std::string::npos) {
+        lines.back().bytes += c;
+      }
+    }
+    ++column;
+    if (c == '\n') ++line, column = 1;
+  }
+  require(notices.lines().size() == lines.size() && notices.more() == more,
+          "every line with dropped bytes is noticed");
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Notices::Line& seen = notices.lines()[i];
+    require(seen.line == lines[i].line && seen.column == lines[i].column &&
+                seen.bytes == lines[i].bytes,
+            "a notice names the first dropped byte's place and every byte once");
+  }
+}
+
 void check_pipeline(std::string_view bytes) {
   // Text mode: every CR dropped, nothing from the first 0x1A on.
   std::string model;
@@ -175,6 +205,7 @@ void check_pipeline(std::string_view bytes) {
   const std::string_view a0_state = a0::kStateLine.view().substr(0, 30);  // up to the state's name
   require(count(trace_sink.data, a0_state) == model.size(), "one A0 state line per character");
   require(trace_sink.data.ends_with(a0::kClosing.view()), "A0's trace ends with its closing line");
+  check_notices(model, trace_sink.data, parser->notices());
 
   DependencyGraph& a1 = parser->a1;
   std::string err;

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/progress.h"
+#include "driver/warnings.h"
 #include "platform/cp866.h"
 #include "platform/error_line.h"
 #include "platform/files.h"
@@ -59,17 +61,23 @@ int fail(const std::string& message) {
   return 1;
 }
 
-int fail_stdout(const std::string& err) { return fail("cannot write standard output: " + err); }
+constexpr char kStdoutFailed[] = "cannot write standard output: ";
+int fail_stdout(const std::string& err) { return fail(kStdoutFailed + err); }
 
 // Reads the makefile through A0. A read error part-way still prints the trace
 // read so far and the closing line. A failed write to standard output stops
-// the reading at once, with `err` left empty.
-bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::string* err) {
+// the reading at once, with `err` left empty. Sets *cut_short when a 0x1A
+// byte ended the input before the file ended.
+bool read_makefile(InputFile& file, Parser& parser, const Output& trace, bool* cut_short,
+                   std::string* err) {
   const auto block = std::make_unique<char[]>(kReadBlock);
   bool ended = false;
   while (!ended) {
     const std::size_t n = file.read(block.get(), kReadBlock, err);
     if (n == 0) break;
+    const auto* sub = static_cast<const char*>(std::memchr(block.get(), 0x1A, n));
+    char next = 0;
+    *cut_short = sub != nullptr && (sub + 1 < block.get() + n || file.read(&next, 1, err) == 1);
     const std::string_view chars = deliver_text(block.get(), n, &ended);
     for (std::size_t at = 0; at < chars.size(); at += kFeedSlice) {
       if (!trace.ok()) return false;
@@ -83,19 +91,27 @@ bool read_makefile(InputFile& file, Parser& parser, const Output& trace, std::st
 // The planning phase: the plan file is created only now, after the makefile
 // was read and closed, and only for a graph that the walk can take. It
 // replaces "todo.bat" only when the whole run succeeds, and nothing after that
-// can fail.
-int plan(DependencyGraph& a1, Output& trace) {
+// can fail. Returns the error, or nothing when the plan is in place.
+std::string plan(DependencyGraph& a1, Output& trace, Warnings& warnings) {
   std::string err;
-  if (!a1.view().plannable(&err)) return fail(err);
+  if (!a1.view().plannable(&err)) return err;
   PlanFile todo_file;
-  if (!todo_file.create(kTodoFile, &err)) {
-    return fail(std::string("cannot create '") + kTodoFile + "': " + err);
-  }
+  if (!todo_file.create(kTodoFile, &err)) return std::string("cannot create '") + kTodoFile + "': " + err;
   Output todo(todo_file);
   a1.out = &todo;
   // The walk sees the plan being written under its name, as it was in place.
-  a1.set_modification_time(
-      [&todo_file](VertexIndex, const char* name) { return todo_file.modification_time(name); });
+  // Its own queries tell which dependencies are neither goals nor files.
+  const Graph& graph = a1.view();
+  std::vector<bool> asked(graph.size());
+  std::vector<VertexIndex> missing;
+  a1.set_modification_time([&](VertexIndex vertex, const char* name) {
+    const std::int64_t time = todo_file.modification_time(name);
+    if (time == 0 && !asked[vertex]) {
+      asked[vertex] = true;
+      if (!graph.is_goal(vertex)) missing.push_back(vertex);
+    }
+    return time;
+  });
   a1.e1 = true;
   std::optional<Progress> progress;
   if (os::stderr_is_terminal()) {
@@ -107,10 +123,11 @@ int plan(DependencyGraph& a1, Output& trace) {
   a1.run();  // stops early once either output has failed
   progress.reset();  // clears the line before any message
   trace.flush();  // the trace goes out before any message about the run
-  if (!todo.flush()) return fail(std::string("cannot write '") + kTodoFile + "': " + todo.error());
-  if (!trace.ok()) return fail_stdout(trace.error());
-  if (!todo_file.commit(&err)) return fail(std::string("cannot write '") + kTodoFile + "': " + err);
-  return 0;
+  warnings.missing(graph, missing);
+  if (!todo.flush()) return std::string("cannot write '") + kTodoFile + "': " + todo.error();
+  if (!trace.ok()) return kStdoutFailed + trace.error();
+  if (!todo_file.commit(&err)) return std::string("cannot write '") + kTodoFile + "': " + err;
+  return {};
 }
 
 // Standard output or error going into the makefile would overwrite it, and
@@ -144,13 +161,22 @@ int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
   }
   if (const int status = refuse_own_files(file, name)) return status;
   const auto parser = std::make_unique<Parser>(trace);
-  const bool read = read_makefile(file, *parser, trace, &err);
+  bool cut_short = false;
+  const bool read = read_makefile(file, *parser, trace, &cut_short, &err);
   file.close();
   // The trace so far goes out before any message about it; when it was lost,
   // planning on would only hide that.
   if (!trace.flush()) return fail_stdout(trace.error());
-  if (!read) return fail("cannot read makefile '" + name + "': " + err);
-  return plan(parser->a1, trace);
+  Warnings warnings(name);
+  warnings.dropped(parser->notices());
+  if (cut_short) {
+    const Notices& notices = parser->notices();
+    warnings.cut_short(notices.line(), parser->chars_fed() - notices.line_start() + 1);
+  }
+  const std::string error =
+      read ? plan(parser->a1, trace, warnings) : "cannot read makefile '" + name + "': " + err;
+  warnings.finish();  // a failed run still ends with its error line
+  return error.empty() ? 0 : fail(error);
 }
 
 }  // namespace

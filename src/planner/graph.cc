@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "platform/error_line.h"
+
 namespace planner {
 
 VertexIndex Graph::add_vertex(std::string_view name) {
@@ -80,14 +82,6 @@ std::uint64_t saturated_mul(std::uint64_t a, std::uint64_t b) {
              : a * b;
 }
 
-// A name as a message shows it: a goal can be a whole file long, and an error
-// stays one readable line.
-std::string shown(std::string_view name) {
-  constexpr std::size_t kLongest = 80;
-  return name.size() <= kLongest ? std::string(name)
-                                 : std::string(name.substr(0, kLongest)) + "...";
-}
-
 // "a -> b -> a"; a cycle of many names keeps its two ends.
 std::string shown_cycle(const Graph& graph, const std::vector<VertexIndex>& cycle) {
   constexpr std::size_t kEnds = 8;
@@ -98,7 +92,7 @@ std::string shown_cycle(const Graph& graph, const std::vector<VertexIndex>& cycl
       i = cycle.size() - kEnds;
     }
     if (i > 0) text += " -> ";
-    text += shown(graph.name(cycle[i]));
+    text += clipped(graph.name(cycle[i]));
   }
   return text;
 }
@@ -111,7 +105,7 @@ bool Graph::plannable(std::string* err) const {
     return false;
   }
   if (child_count(0) == 0) {
-    *err = "first goal '" + shown(name(0)) +
+    *err = "first goal '" + clipped(name(0)) +
            "' has no dependencies (does its rule header lack a line end?)";
     return false;
   }

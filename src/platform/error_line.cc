@@ -2,9 +2,12 @@
 
 namespace planner {
 
-std::string error_line(std::string_view message) {
+namespace {
+
+std::string line(std::string_view kind, std::string_view message) {
   constexpr char kHex[] = "0123456789abcdef";
-  std::string line = "planner: error: ";
+  std::string line = "planner: ";
+  line.append(kind).append(": ");
   for (std::size_t i = 0; i < message.size(); ++i) {
     const auto byte = static_cast<unsigned char>(message[i]);
     const auto next = static_cast<unsigned char>(i + 1 < message.size() ? message[i + 1] : 0);
@@ -25,5 +28,15 @@ std::string error_line(std::string_view message) {
   }
   return line += '\n';
 }
+
+}  // namespace
+
+std::string error_line(std::string_view message) { return line("error", message); }
+
+std::string clipped(std::string_view text) {
+  constexpr std::size_t kLongest = 80;
+  return text.size() <= kLongest ? std::string(text) : std::string(text.substr(0, kLongest)) + "...";
+}
+std::string warning_line(std::string_view message) { return line("warning", message); }
 
 }  // namespace planner

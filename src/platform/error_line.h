@@ -1,5 +1,5 @@
-// The program's error lines, as the driver prints them on standard error and
-// a viewer of a run shows them.
+// The program's error and warning lines, as the driver prints them on
+// standard error and a viewer of a run shows them.
 #pragma once
 
 #include <string>
@@ -14,5 +14,12 @@ namespace planner {
 // Cyrillic names in UTF-8 or in code page 866 (where 0x80 to 0x9F are
 // letters) included.
 std::string error_line(std::string_view message);
+// The same with "planner: warning: ".
+std::string warning_line(std::string_view message);
+
+// A name or command as a message quotes it: its first 80 bytes and "..." when
+// it is longer, as a goal can be a whole file long and a message stays one
+// readable line.
+std::string clipped(std::string_view text);
 
 }  // namespace planner

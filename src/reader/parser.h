@@ -58,6 +58,8 @@ class Parser {
 
   // What the reading dropped without a word, for the driver to tell.
   const Notices& notices() const { return notices_; }
+  // Characters fed so far.
+  std::uint64_t chars_fed() const { return fed_; }
 
   char ch = 0;                // the character just read
   std::int32_t state = LINE;  // current state of A0; always one of State
