@@ -7,9 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "planner/vertex.h"
 
@@ -27,8 +28,8 @@ class NameIndex {
   template <typename NameOf>
   std::optional<VertexIndex> find(std::string_view name, std::uint32_t hash,
                                   const NameOf& name_of) const {
-    if (slots_.empty()) return std::nullopt;
-    const std::size_t mask = slots_.size() - 1;
+    if (size_ == 0) return std::nullopt;
+    const std::size_t mask = size_ - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
       const Slot& slot = slots_[at];
       if (slot.vertex == kEmpty) return std::nullopt;
@@ -38,7 +39,7 @@ class NameIndex {
 
   // Records `vertex` under `hash`; its name must not be in the index yet.
   void insert(std::uint32_t hash, VertexIndex vertex) {
-    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
+    if (4 * (used_ + 1) > 3 * size_) grow();
     place({hash, vertex});
     ++used_;
   }
@@ -53,23 +54,29 @@ class NameIndex {
     VertexIndex vertex = kEmpty;
   };
 
+  // Frees a table with the alignment it was allocated with.
+  struct FreeSlots {
+    std::size_t align;
+    void operator()(Slot* slots) const { ::operator delete[](slots, std::align_val_t{align}); }
+  };
+  using Slots = std::unique_ptr<Slot[], FreeSlots>;
+
+  // `count` empty slots, aligned to their size up to a large page: a table
+  // read at random past the caches costs a TLB miss per probe on small pages.
+  static Slots allocate(std::size_t count);
+
   void place(Slot slot) {
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = size_ - 1;
     std::size_t at = slot.hash & mask;
     while (slots_[at].vertex != kEmpty) at = (at + 1) & mask;
     slots_[at] = slot;
   }
 
-  void grow() {
-    std::vector<Slot> old(slots_.empty() ? kFirstSize : 2 * slots_.size());
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.vertex != kEmpty) place(slot);
-    }
-  }
+  void grow();
 
-  std::vector<Slot> slots_;
-  std::size_t used_ = 0;
+  Slots slots_{nullptr, FreeSlots{alignof(Slot)}};
+  std::size_t size_ = 0;  // slots in slots_: 0 or a power of two from kFirstSize
+  std::size_t used_ = 0;  // slots holding a vertex
 };
 
 }  // namespace planner

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +129,15 @@ std::FILE* create_locked(const char* path, std::string* err) {
   }
   *err = "it keeps being replaced";
   return nullptr;
+}
+
+void prefer_large_pages(void* at, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  madvise(at, size, MADV_HUGEPAGE);  // refused or not, the memory works the same
+#else
+  (void)at;
+  (void)size;
+#endif
 }
 
 }  // namespace planner::os

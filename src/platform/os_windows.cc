@@ -164,4 +164,7 @@ std::FILE* create_locked(const char* path, std::string* err) {
   return nullptr;
 }
 
+// Large pages on Windows need a privilege that ordinary users lack.
+void prefer_large_pages(void*, std::size_t) {}
+
 }  // namespace planner::os
