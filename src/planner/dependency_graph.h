@@ -32,12 +32,11 @@ class DependencyGraph {
   explicit DependencyGraph(Output& trace);
 
   // --- Building, called by the reader and handed on to the graph. ---
-  // Registers a rule's goal.
-  VertexIndex add_vertex(std::string_view name) { return graph.add_goal(name); }
-  void add_dependency(VertexIndex goal, std::string_view dependency) {
-    graph.add_dependency(goal, dependency);
-  }
-  void add_command(VertexIndex goal, std::string_view text) { graph.add_command(goal, text); }
+  void add_goal(std::string_view name) { graph.add_goal(name); }
+  void add_dependency(std::string_view name) { graph.add_dependency(name); }
+  void add_command(std::string_view text) { graph.add_command(text); }
+  // Reading has ended: the graph is whole.
+  void end_reading() { graph.settle(); }
 
   // The graph, as the walk and every viewer read it once reading has ended.
   const Graph& view() const { return graph; }
