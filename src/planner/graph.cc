@@ -32,9 +32,9 @@ void Graph::resolve() {
 VertexIndex Graph::append(std::string_view stored, std::uint32_t hash) {
   // The last index stays free: the name index marks empty slots with it.
   if (size_ >= std::numeric_limits<VertexIndex>::max()) throw std::length_error("too many vertices");
-  if (size_ % kChunk == 0) {
+  if (chunks_.empty() || chunks_.back().size() == kFirstChunk << (chunks_.size() - 1)) {
     chunks_.emplace_back();
-    chunks_.back().reserve(kChunk);  // filled in place, never reallocated
+    chunks_.back().reserve(kFirstChunk << (chunks_.size() - 1));  // filled in place, never moved
   }
   chunks_.back().push_back({stored, {}, {}});
   const auto index = static_cast<VertexIndex>(size_++);

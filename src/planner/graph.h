@@ -9,6 +9,7 @@
 // Nothing is allocated per vertex or per rule.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "planner/name_index.h"
 #include "planner/text_arena.h"
 #include "planner/vertex.h"
+#include "platform/large_pages.h"
 
 namespace planner {
 
@@ -83,8 +85,10 @@ class Graph {
   std::uint64_t step_count() const;
 
  private:
-  static constexpr unsigned kChunkBits = 12;
-  static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+  // Chunk k holds kFirstChunk << k records: a small graph stays small, and a
+  // big one has chunks of large pages.
+  static constexpr unsigned kFirstChunkBits = 12;
+  static constexpr std::size_t kFirstChunk = std::size_t{1} << kFirstChunkBits;
 
   struct Record {
     std::string_view name;                      // in text_
@@ -108,22 +112,29 @@ class Graph {
   // The name's vertex becomes the goal, or a child of the goal.
   void attach(VertexIndex vertex, bool goal);
 
+  using Chunk = std::vector<Record, LargePageAllocator<Record>>;  // filled in place, never moved
+
+  static unsigned chunk_of(VertexIndex vertex) {
+    return static_cast<unsigned>(std::bit_width((std::size_t{vertex} >> kFirstChunkBits) + 1)) - 1;
+  }
   const Record& record(VertexIndex vertex) const {
-    return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
+    const unsigned k = chunk_of(vertex);
+    return chunks_[k][vertex + kFirstChunk - (kFirstChunk << k)];
   }
   Record& record(VertexIndex vertex) {
-    return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
+    const unsigned k = chunk_of(vertex);
+    return chunks_[k][vertex + kFirstChunk - (kFirstChunk << k)];
   }
 
-  std::vector<std::vector<Record>> chunks_;  // records, kChunk to a chunk
-  std::size_t size_ = 0;                     // records in all chunks
-  TextArena text_;                           // names and command texts
-  ListPool<VertexIndex> children_;           // every vertex's children
-  ListPool<std::string_view> commands_;      // every vertex's commands
-  NameIndex index_;                          // every name, so that lookups stay constant-time
-  std::vector<bool> goals_;                  // by vertex: a rule's goal; past its end: not
-  Pending pending_;                          // the name read last, unless settled
-  VertexIndex goal_ = 0;                     // the last goal; meaningless before the first
+  std::vector<Chunk> chunks_;            // records, chunk k from vertex kFirstChunk * (2^k - 1)
+  std::size_t size_ = 0;                 // records in all chunks
+  TextArena text_;                       // names and command texts
+  ListPool<VertexIndex> children_;       // every vertex's children
+  ListPool<std::string_view> commands_;  // every vertex's commands
+  NameIndex index_;                      // every name, so that lookups stay constant-time
+  std::vector<bool> goals_;              // by vertex: a rule's goal; past its end: not
+  Pending pending_;                      // the name read last, unless settled
+  VertexIndex goal_ = 0;                 // the last goal; meaningless before the first
 };
 
 }  // namespace planner

@@ -1,16 +1,10 @@
 #include "planner/name_index.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <chrono>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <random>
-#include <utility>
-
-#include "platform/os.h"
 
 namespace planner {
 
@@ -58,8 +52,8 @@ struct Sip {
 
 std::uint32_t NameIndex::hash(std::string_view name) {
   static const Key key = random_key();
-  Sip s{key[0] ^ 0x736f6d6570736575u, key[1] ^ 0x646f72616e646f6du,
-        key[0] ^ 0x6c7967656e657261u, key[1] ^ 0x7465646279746573u};
+  Sip s{key[0] ^ 0x736f6d6570736575u, key[1] ^ 0x646f72616e646f6du, key[0] ^ 0x6c7967656e657261u,
+        key[1] ^ 0x7465646279746573u};
   const char* p = name.data();
   const std::size_t whole = name.size() & ~std::size_t{7};
   for (std::size_t i = 0; i < whole; i += 8) {
@@ -77,24 +71,6 @@ std::uint32_t NameIndex::hash(std::string_view name) {
   s.round();
   s.round();
   return static_cast<std::uint32_t>(s.v0 ^ s.v1 ^ s.v2 ^ s.v3);
-}
-
-NameIndex::Slots NameIndex::allocate(std::size_t count) {
-  const std::size_t bytes = count * sizeof(Slot);
-  const std::size_t align = std::min(bytes, os::kLargePage);
-  auto* slots = static_cast<Slot*>(::operator new[](bytes, std::align_val_t{align}));
-  if (bytes >= os::kLargePage) os::prefer_large_pages(slots, bytes);
-  std::uninitialized_fill_n(slots, count, Slot{});
-  return Slots(slots, FreeSlots{align});
-}
-
-void NameIndex::grow() {
-  const std::size_t old_size = size_;
-  const Slots old = std::exchange(slots_, allocate(size_ == 0 ? kFirstSize : 2 * size_));
-  size_ = old_size == 0 ? kFirstSize : 2 * old_size;
-  for (std::size_t i = 0; i < old_size; ++i) {
-    if (old[i].vertex != kEmpty) place(old[i]);
-  }
 }
 
 }  // namespace planner

@@ -7,12 +7,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "planner/vertex.h"
+#include "platform/large_pages.h"
 
 namespace planner {
 
@@ -28,8 +28,8 @@ class NameIndex {
   template <typename NameOf>
   std::optional<VertexIndex> find(std::string_view name, std::uint32_t hash,
                                   const NameOf& name_of) const {
-    if (size_ == 0) return std::nullopt;
-    const std::size_t mask = size_ - 1;
+    if (slots_.empty()) return std::nullopt;
+    const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
       const Slot& slot = slots_[at];
       if (slot.vertex == kEmpty) return std::nullopt;
@@ -41,7 +41,7 @@ class NameIndex {
   // made a little later, finds it in the cache.
   void prefetch(std::uint32_t hash) const {
 #if defined(__GNUC__)
-    if (size_ != 0) __builtin_prefetch(&slots_[hash & (size_ - 1)]);
+    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
 #else
     (void)hash;
 #endif
@@ -49,7 +49,7 @@ class NameIndex {
 
   // Records `vertex` under `hash`; its name must not be in the index yet.
   void insert(std::uint32_t hash, VertexIndex vertex) {
-    if (4 * (used_ + 1) > 3 * size_) grow();
+    if (4 * (used_ + 1) > 3 * slots_.size()) grow();
     place({hash, vertex});
     ++used_;
   }
@@ -64,28 +64,24 @@ class NameIndex {
     VertexIndex vertex = kEmpty;
   };
 
-  // Frees a table with the alignment it was allocated with.
-  struct FreeSlots {
-    std::size_t align;
-    void operator()(Slot* slots) const { ::operator delete[](slots, std::align_val_t{align}); }
-  };
-  using Slots = std::unique_ptr<Slot[], FreeSlots>;
-
-  // `count` empty slots, aligned to their size up to a large page: a table
-  // read at random past the caches costs a TLB miss per probe on small pages.
-  static Slots allocate(std::size_t count);
-
   void place(Slot slot) {
-    const std::size_t mask = size_ - 1;
+    const std::size_t mask = slots_.size() - 1;
     std::size_t at = slot.hash & mask;
     while (slots_[at].vertex != kEmpty) at = (at + 1) & mask;
     slots_[at] = slot;
   }
 
-  void grow();
+  void grow() {
+    std::vector<Slot, LargePageAllocator<Slot>> old(slots_.empty() ? kFirstSize
+                                                                   : 2 * slots_.size());
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.vertex != kEmpty) place(slot);
+    }
+  }
 
-  Slots slots_{nullptr, FreeSlots{alignof(Slot)}};
-  std::size_t size_ = 0;  // slots in slots_: 0 or a power of two from kFirstSize
+  // Read at random, one probe per new name: in large pages once it is big.
+  std::vector<Slot, LargePageAllocator<Slot>> slots_;
   std::size_t used_ = 0;  // slots holding a vertex
 };
 

@@ -49,9 +49,8 @@ void remove_on_interrupt(const char* path);
 std::FILE* create_locked(const char* path, std::string* err);
 
 // Asks the system to back the `size` bytes at `at`, which start on a
-// kLargePage boundary, with large pages: one page fault and one TLB entry for
-// what would be hundreds. A hint, for big tables read at random; nothing
-// changes where the system does not take it.
+// kLargePage boundary, with large pages (see LargePageAllocator). A hint:
+// nothing changes where the system does not take it.
 constexpr std::size_t kLargePage = std::size_t{1} << 21;
 void prefer_large_pages(void* at, std::size_t size);
 
