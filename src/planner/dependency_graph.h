@@ -32,11 +32,12 @@ class DependencyGraph {
   explicit DependencyGraph(Output& trace);
 
   // --- Building, called by the reader and handed on to the graph. ---
-  void add_goal(std::string_view name) { graph.add_goal(name); }
-  void add_dependency(std::string_view name) { graph.add_dependency(name); }
-  void add_command(std::string_view text) { graph.add_command(text); }
-  // Reading has ended: the graph is whole.
-  void end_reading() { graph.settle(); }
+  // Registers a rule's goal.
+  VertexIndex add_vertex(std::string_view name) { return graph.add_goal(name); }
+  void add_dependency(VertexIndex goal, std::string_view dependency) {
+    graph.add_dependency(goal, dependency);
+  }
+  void add_command(VertexIndex goal, std::string_view text) { graph.add_command(goal, text); }
 
   // The graph, as the walk and every viewer read it once reading has ended.
   const Graph& view() const { return graph; }

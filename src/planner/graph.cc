@@ -7,49 +7,20 @@
 
 namespace planner {
 
-void Graph::note(std::string_view name, bool goal) {
+VertexIndex Graph::add_vertex(std::string_view name) {
   const std::uint32_t hash = NameIndex::hash(name);
-  index_.prefetch(hash);
-  settle();
-  if (name.size() <= TextArena::kLargest) {
-    pending_ = {text_.store(name), hash, goal, true};
-    return;
-  }
-  // A long name gets a block of its own, which could not be taken back: it
-  // is looked up at once, and stored only when new.
   const auto found = index_.find(name, hash, [this](VertexIndex i) { return this->name(i); });
-  attach(found ? *found : append(text_.store(name), hash), goal);
-}
-
-void Graph::resolve() {
-  pending_.waiting = false;
-  const auto found =
-      index_.find(pending_.name, pending_.hash, [this](VertexIndex i) { return this->name(i); });
-  if (found) text_.take_back(pending_.name);
-  attach(found ? *found : append(pending_.name, pending_.hash), pending_.goal);
-}
-
-VertexIndex Graph::append(std::string_view stored, std::uint32_t hash) {
+  if (found) return *found;
   // The last index stays free: the name index marks empty slots with it.
   if (size_ >= std::numeric_limits<VertexIndex>::max()) throw std::length_error("too many vertices");
   if (chunks_.empty() || chunks_.back().size() == kFirstChunk << (chunks_.size() - 1)) {
     chunks_.emplace_back();
     chunks_.back().reserve(kFirstChunk << (chunks_.size() - 1));  // filled in place, never moved
   }
-  chunks_.back().push_back({stored, {}, {}});
+  chunks_.back().push_back({text_.store(name), {}, {}});
   const auto index = static_cast<VertexIndex>(size_++);
   index_.insert(hash, index);
   return index;
-}
-
-void Graph::attach(VertexIndex vertex, bool goal) {
-  if (!goal) {
-    children_.append(record(goal_).children, vertex);
-    return;
-  }
-  goal_ = vertex;
-  if (goals_.size() <= vertex) goals_.resize(std::size_t{vertex} + 1);
-  goals_[vertex] = true;
 }
 
 namespace {

@@ -36,27 +36,28 @@ class Graph {
   };
 
   // --- Building, called by the reader. ---
-  //
-  // A name is looked up one name late: reading it asks for its slot of the
-  // index, and the lookup comes with the next name, or with settle(), by when
-  // the slot has come from memory. Reading the graph before settle() misses
-  // the last name.
 
-  // The goal of a rule, registered unless known; the dependencies and
-  // commands that follow are its. Names are compared whole, byte by byte;
-  // the first registration wins.
-  void add_goal(std::string_view name) { note(name, true); }
-  // A dependency of the last goal, registered unless known. Duplicate edges
-  // and self-dependencies are kept.
-  void add_dependency(std::string_view name) { note(name, false); }
-  // A command of the last goal.
-  void add_command(std::string_view text) {
-    settle();
-    commands_.append(record(goal_).commands, text_.store(text));
+  // Registers `name` unless it is known, and returns its index either way.
+  // Names are compared whole, byte by byte; the first registration wins.
+  VertexIndex add_vertex(std::string_view name);
+  // The same for the goal of a rule, which is remembered as one.
+  VertexIndex add_goal(std::string_view name) {
+    const VertexIndex goal = add_vertex(name);
+    if (goals_.size() <= goal) goals_.resize(std::size_t{goal} + 1);
+    goals_[goal] = true;
+    return goal;
   }
-  // Looks up the name still waiting, if any: the graph is whole after it.
-  void settle() {
-    if (pending_.waiting) resolve();
+  // Adds an edge from the registered `goal` to `dependency`, registering the
+  // dependency first. Duplicate edges and self-dependencies are kept. The
+  // reader keeps the goal's index from its add_vertex, so a goal name, which
+  // can be very long, is never looked up again.
+  void add_dependency(VertexIndex goal, std::string_view dependency) {
+    const VertexIndex child = add_vertex(dependency);
+    children_.append(record(goal).children, child);
+  }
+  // Appends a command to the registered `goal`.
+  void add_command(VertexIndex goal, std::string_view text) {
+    commands_.append(record(goal).commands, text_.store(text));
   }
 
   // --- Reading. ---
@@ -96,22 +97,6 @@ class Graph {
     ListPool<std::string_view>::List commands;  // in commands_, the texts in text_
   };
 
-  // A name read, not yet looked up; its text is the last that text_ stored,
-  // so that it can be taken back when the name is known.
-  struct Pending {
-    std::string_view name;   // in text_
-    std::uint32_t hash = 0;  // NameIndex::hash of name
-    bool goal = false;       // from add_goal, not add_dependency
-    bool waiting = false;    // false: nothing is pending, and the rest means nothing
-  };
-
-  void note(std::string_view name, bool goal);
-  void resolve();
-  // The vertex for `name`, which the index does not hold, stored as it is.
-  VertexIndex append(std::string_view stored, std::uint32_t hash);
-  // The name's vertex becomes the goal, or a child of the goal.
-  void attach(VertexIndex vertex, bool goal);
-
   using Chunk = std::vector<Record, LargePageAllocator<Record>>;  // filled in place, never moved
 
   static unsigned chunk_of(VertexIndex vertex) {
@@ -133,8 +118,6 @@ class Graph {
   ListPool<std::string_view> commands_;  // every vertex's commands
   NameIndex index_;                      // every name, so that lookups stay constant-time
   std::vector<bool> goals_;              // by vertex: a rule's goal; past its end: not
-  Pending pending_;                      // the name read last, unless settled
-  VertexIndex goal_ = 0;                 // the last goal; meaningless before the first
 };
 
 }  // namespace planner

@@ -37,16 +37,6 @@ class NameIndex {
     }
   }
 
-  // Asks for the slot where a lookup of `hash` starts, so that the lookup,
-  // made a little later, finds it in the cache.
-  void prefetch(std::uint32_t hash) const {
-#if defined(__GNUC__)
-    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
-#else
-    (void)hash;
-#endif
-  }
-
   // Records `vertex` under `hash`; its name must not be in the index yet.
   void insert(std::uint32_t hash, VertexIndex vertex) {
     if (4 * (used_ + 1) > 3 * slots_.size()) grow();

@@ -20,8 +20,6 @@ class TextArena {
   // takes little and a big one fills large pages.
   static constexpr std::size_t kFirstBlock = std::size_t{1} << 16;
   static constexpr std::size_t kLastBlock = os::kLargePage;
-  // A longer text gets a block of its own.
-  static constexpr std::size_t kLargest = kFirstBlock / 4 - 1;
 
   // A copy of `text` followed by a NUL, so that a name can go to the C
   // library as it is. The copy stays where it is as long as the arena lives.
@@ -40,18 +38,11 @@ class TextArena {
     return {at, text.size()};
   }
 
-  // Returns the room of `stored`, the last text stored, to the arena; for a
-  // text of at most kLargest bytes.
-  void take_back(std::string_view stored) {
-    next_ -= stored.size() + 1;
-    left_ += stored.size() + 1;
-  }
-
  private:
   // Room for `need` bytes in a new block. A large text gets a block of its
   // own, so the current block's rest is not thrown away for it.
   char* fresh_block(std::size_t need) {
-    const bool own = need > kLargest + 1;
+    const bool own = need > kFirstBlock / 4;
     const std::size_t size = own ? need : block_size_;
     // Left uninitialized, as every byte is written before it is read.
     std::unique_ptr<char[], Free> owned(LargePageAllocator<char>().allocate(size), Free{size});

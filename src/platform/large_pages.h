@@ -25,7 +25,7 @@ struct LargePageAllocator {
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
     const std::size_t bytes = n * sizeof(T);
     if (bytes < os::kLargePage) return static_cast<T*>(::operator new(bytes));
-    void* at = ::operator new (bytes, std::align_val_t{os::kLargePage});
+    void* at = ::operator new(bytes, std::align_val_t{os::kLargePage});
     os::prefer_large_pages(at, bytes);
     return static_cast<T*>(at);
   }
@@ -33,7 +33,7 @@ struct LargePageAllocator {
     if (n * sizeof(T) < os::kLargePage) {
       ::operator delete(at);
     } else {
-      ::operator delete (at, std::align_val_t{os::kLargePage});
+      ::operator delete(at, std::align_val_t{os::kLargePage});
     }
   }
   friend bool operator==(const LargePageAllocator&, const LargePageAllocator&) { return true; }

@@ -191,7 +191,7 @@ Parser::StepTable::StepTable() {
   StringSink sink;
   Output out(sink);
   Parser scratch(out);
-  scratch.a1.add_goal("g");
+  scratch.a1.add_vertex("g");
   for (std::size_t s = 0; s < kStates; ++s) {
     for (std::size_t b = 0; b < 256; ++b) {
       scratch.state = static_cast<std::int32_t>(s);
@@ -220,7 +220,6 @@ Parser::StepTable::StepTable() {
 }
 
 void Parser::finish() {
-  a1.end_reading();
   notices_.finish(buffers.copy_goal(), buffers.copy_item());
   trace_.put(a0::kClosing);
 }
@@ -307,20 +306,20 @@ bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view());
 
 void Parser::z3() {
   took(Action::kZ3);
-  a1.add_goal(buffers.copy_goal());
+  goal_ = a1.add_vertex(buffers.copy_goal());
   notices_.ended(Notices::Token::kGoal, buffers.copy_goal());
 }
 
 void Parser::z4() {
   took(Action::kZ4);
-  a1.add_dependency(buffers.copy_item());
+  a1.add_dependency(goal_, buffers.copy_item());
   notices_.ended(Notices::Token::kItem, buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
   took(Action::kZ5);
-  a1.add_command(buffers.copy_item());
+  a1.add_command(goal_, buffers.copy_item());
   notices_.ended(Notices::Token::kItem, buffers.copy_item());
   buffers.reset_item();
 }

@@ -116,6 +116,10 @@ class Parser {
   Output& trace_;
   Notices notices_;
   std::uint64_t fed_ = 0;  // characters fed so far
+  // The vertex that z3 registered for the goal in buffers; only z6 changes
+  // the goal, and every z4 and z5 comes after its z3, so dependencies and
+  // commands need no second lookup of a name that may be very long.
+  VertexIndex goal_ = 0;
   // While the table is built: the actions the step took, a bit each, and the
   // conditions it evaluated.
   unsigned performed_ = 0;
