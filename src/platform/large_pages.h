@@ -1,5 +1,5 @@
 // An allocator for the graph's big growing stores. An allocation of a large
-// page or more starts on a large-page boundary and asks for large pages: one
+// page or more comes from the system in large pages where it gives them: one
 // page fault where there would be hundreds, each of which costs a trap into
 // the system, and one TLB entry for a table read at random. Smaller ones are
 // plain, so a small makefile costs what it did.
@@ -25,15 +25,15 @@ struct LargePageAllocator {
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
     const std::size_t bytes = n * sizeof(T);
     if (bytes < os::kLargePage) return static_cast<T*>(::operator new(bytes));
-    void* at = ::operator new(bytes, std::align_val_t{os::kLargePage});
-    os::prefer_large_pages(at, bytes);
+    void* at = os::allocate_large(bytes);
+    if (at == nullptr) throw std::bad_alloc();
     return static_cast<T*>(at);
   }
   void deallocate(T* at, std::size_t n) noexcept {
     if (n * sizeof(T) < os::kLargePage) {
       ::operator delete(at);
     } else {
-      ::operator delete(at, std::align_val_t{os::kLargePage});
+      os::free_large(at, n * sizeof(T));
     }
   }
   friend bool operator==(const LargePageAllocator&, const LargePageAllocator&) { return true; }

@@ -48,10 +48,13 @@ void remove_on_interrupt(const char* path);
 // runs never mix their writes. On failure returns nullptr and sets *err.
 std::FILE* create_locked(const char* path, std::string* err);
 
-// Asks the system to back the `size` bytes at `at`, which start on a
-// kLargePage boundary, with large pages (see LargePageAllocator). A hint:
-// nothing changes where the system does not take it.
+// `size` bytes straight from the system, zeroed, on a kLargePage boundary
+// and backed by large pages where the system gives them (see
+// LargePageAllocator); nullptr when there is no memory. free_large(at, size)
+// gives them back to the system at once, so that a process that builds
+// many graphs, as a session does, does not keep what the last one held.
 constexpr std::size_t kLargePage = std::size_t{1} << 21;
-void prefer_large_pages(void* at, std::size_t size);
+void* allocate_large(std::size_t size);
+void free_large(void* at, std::size_t size);
 
 }  // namespace planner::os

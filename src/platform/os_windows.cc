@@ -164,7 +164,12 @@ std::FILE* create_locked(const char* path, std::string* err) {
   return nullptr;
 }
 
-// Large pages on Windows need a privilege that ordinary users lack.
-void prefer_large_pages(void*, std::size_t) {}
+// Large pages on Windows need a privilege that ordinary users lack: these
+// are plain pages, on the allocation granularity.
+void* allocate_large(std::size_t size) {
+  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void free_large(void* at, std::size_t) { VirtualFree(at, 0, MEM_RELEASE); }
 
 }  // namespace planner::os
