@@ -99,16 +99,24 @@ class Graph {
 
   using Chunk = std::vector<Record, LargePageAllocator<Record>>;  // filled in place, never moved
 
-  static unsigned chunk_of(VertexIndex vertex) {
-    return static_cast<unsigned>(std::bit_width((std::size_t{vertex} >> kFirstChunkBits) + 1)) - 1;
+  // Where a vertex's record lies: its chunk, and its place in the chunk.
+  struct Place {
+    std::size_t chunk;
+    std::size_t at;
+  };
+  static Place place_of(VertexIndex vertex) {
+    // The size of the vertex's chunk, in kFirstChunk records.
+    const std::size_t size = std::bit_floor((std::size_t{vertex} >> kFirstChunkBits) + 1);
+    return {static_cast<std::size_t>(std::countr_zero(size)),
+            vertex + kFirstChunk - kFirstChunk * size};
   }
   const Record& record(VertexIndex vertex) const {
-    const unsigned k = chunk_of(vertex);
-    return chunks_[k][vertex + kFirstChunk - (kFirstChunk << k)];
+    const Place place = place_of(vertex);
+    return chunks_[place.chunk][place.at];
   }
   Record& record(VertexIndex vertex) {
-    const unsigned k = chunk_of(vertex);
-    return chunks_[k][vertex + kFirstChunk - (kFirstChunk << k)];
+    const Place place = place_of(vertex);
+    return chunks_[place.chunk][place.at];
   }
 
   std::vector<Chunk> chunks_;            // records, chunk k from vertex kFirstChunk * (2^k - 1)
