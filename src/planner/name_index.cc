@@ -52,8 +52,8 @@ struct Sip {
 
 std::uint32_t NameIndex::hash(std::string_view name) {
   static const Key key = random_key();
-  Sip s{key[0] ^ 0x736f6d6570736575u, key[1] ^ 0x646f72616e646f6du, key[0] ^ 0x6c7967656e657261u,
-        key[1] ^ 0x7465646279746573u};
+  Sip s{key[0] ^ 0x736f6d6570736575u, key[1] ^ 0x646f72616e646f6du,
+        key[0] ^ 0x6c7967656e657261u, key[1] ^ 0x7465646279746573u};
   const char* p = name.data();
   const std::size_t whole = name.size() & ~std::size_t{7};
   for (std::size_t i = 0; i < whole; i += 8) {

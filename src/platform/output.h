@@ -2,7 +2,6 @@
 // translation, so what leaves it is the same on every platform.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstring>
 #include <memory>
