@@ -46,6 +46,16 @@ std::string reading_makefile(std::size_t rules) {
   return text;
 }
 
+std::string distinct_makefile(std::size_t rules) {
+  std::string text;
+  text.reserve(rules * 42);
+  for (std::size_t i = 0; i < rules; ++i) {
+    text += numbered("t", i) + ".o: " + numbered("s", i) + ".c " + numbered("h", i) + ".h " +
+            numbered("c", i) + ".h\n";
+  }
+  return text;
+}
+
 std::string planning_makefile(PlanShape shape) {
   const std::size_t mids = 8 * shape.per_block;
   std::string text = "all:";

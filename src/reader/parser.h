@@ -82,6 +82,8 @@ class Parser {
     kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
   };
 
+  // The actions feed() does not run inline, and the notices.
+  void act(Dispatch dispatch, std::uint64_t offset);
   void step();
   void trace_state();
   bool report(std::uint8_t condition, bool value, std::string_view message);
