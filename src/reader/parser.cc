@@ -86,9 +86,10 @@ struct Parser::StepTable {
 
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
-// The state and the output position stay in registers: no action prints
-// while reading. z1 and z2
-// append here without noting the action, which only building the table needs.
+// The state and the output position stay in registers, as no action prints.
+// z1 and z2, the actions of most characters, append here as their members
+// do, without noting the action, which only building the table needs; the
+// other actions, and the notices, go through act().
 void Parser::feed(std::string_view chars) {
   if (chars.empty()) return;
   const StepTable& table = StepTable::get();
@@ -303,6 +304,16 @@ bool Parser::x2() { return report(2, kind_of(ch) == Kind::kColon, a0::kX2.view()
 bool Parser::x3() { return report(3, kind_of(ch) == Kind::kSpace, a0::kX3.view()); }
 bool Parser::x4() { return report(4, kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
 bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view()); }
+
+void Parser::z1() {
+  took(Action::kZ1);
+  buffers.append_goal(ch);
+}
+
+void Parser::z2() {
+  took(Action::kZ2);
+  buffers.append_item(ch);
+}
 
 void Parser::z3() {
   took(Action::kZ3);

@@ -96,16 +96,8 @@ class Parser {
   bool x3();
   bool x4();
   bool x5();
-  // z1 and z2 run on most characters: defined here, so that feed() has them
-  // inline.
-  void z1() {
-    took(Action::kZ1);
-    buffers.append_goal(ch);
-  }
-  void z2() {
-    took(Action::kZ2);
-    buffers.append_item(ch);
-  }
+  void z1();
+  void z2();
   void z3();
   void z4();
   void z5();
