@@ -108,7 +108,7 @@ std::vector<MemoryCase> memory_makefiles(std::size_t scale) {
                    "a:" + repeated(" d", square) + "\nd:" + repeated(" e", square) + "\n"});
   std::string chain;
   for (std::size_t i = 0; i < rules; ++i) {
-    const std::string goal = "r" + std::to_string(i);
+    const std::string goal = std::string("r").append(std::to_string(i));  // not "r" + ...: g++ 12 -O3 warns falsely
     chain += goal + ": r" + std::to_string(i + 1) + "\n\tmake " + goal + "\n";
   }
   cases.push_back({"a chain of " + std::to_string(rules) + " rules, missing", chain});
