@@ -6,6 +6,10 @@
 //
 // Built as the libFuzzer target with PLANNER_LIBFUZZER; otherwise as a
 // program that replays the files it is given.
+#if defined(__unix__)
+#include <sys/resource.h>
+#endif
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -248,6 +252,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 #ifndef PLANNER_LIBFUZZER
 int main(int argc, char** argv) {
+#if defined(__unix__) && !defined(PLANNER_SANITIZED)
+  // A broken build that loops while it allocates stops here, not in the
+  // machine's memory: no input of the corpus needs a gigabyte.
+  const rlimit memory{rlim_t{1} << 30, rlim_t{1} << 30};
+  setrlimit(RLIMIT_AS, &memory);
+#endif
   for (int i = 1; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
