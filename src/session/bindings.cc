@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "reader/parser.h"
@@ -135,6 +136,26 @@ class WebSession {
   double step_of_line(double line) { return number(session_.step_of_line(count(line))); }
   std::string trace(double first, double last) { return session_.trace(count(first), count(last)); }
   std::string lines(double first, double n) { return session_.lines(count(first), count(n)); }
+  // The nearest step after (`forward`) or before the current one where the
+  // event happens, or -1: `kind` is Event::Kind's number (0 a state entered,
+  // 1 a condition's value, 2 a line of todo.bat written, 3 a mark set, 4 a
+  // vertex made active), `automaton` 0 for A0 and 1 for A1.
+  double find(int kind, int automaton, double which, bool value, bool forward) {
+    const Event event{static_cast<Event::Kind>(std::clamp(kind, 0, 4)), automaton,
+                      static_cast<std::uint32_t>(std::min(count(which), std::uint64_t{~std::uint32_t{0}})), value};
+    const std::optional<std::uint64_t> step = session_.find(event, forward);
+    return step ? number(*step) : -1;
+  }
+  // [commands, marks, commands, marks, ...]: A1's steps in buckets of `width`.
+  val tally(double width) {
+    val list = val::array();
+    for (const Tally& t : session_.tally(count(width))) {
+      list.call<void>("push", number(t.commands));
+      list.call<void>("push", number(t.marks));
+    }
+    return list;
+  }
+  double every() const { return number(session_.every()); }
   double todo_lines() const { return number(session_.todo_lines()); }
   // {text, step, vertex, missing, markedAt, marks, markedBy} per line.
   val todo(double first, double n) {
@@ -204,6 +225,9 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("stepOfLine", &WebSession::step_of_line)
       .function("trace", &WebSession::trace)
       .function("lines", &WebSession::lines)
+      .function("find", &WebSession::find)
+      .function("tally", &WebSession::tally)
+      .function("every", &WebSession::every)
       .function("todoLines", &WebSession::todo_lines)
       .function("todo", &WebSession::todo);
 }
