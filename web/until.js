@@ -35,8 +35,7 @@ export function wireUntil(current, before, after) {
   const chosen = () => JSON.parse($('until-event').value);
   const choose = (event) => {
     $('until-event').value = JSON.stringify(event);
-    // Hidden but kept in the layout, so that the header never changes its height.
-    $('until-vertex').style.visibility = event.kind === 'active' ? 'visible' : 'hidden';
+    $('until-vertex').hidden = event.kind !== 'active';
     $('until-note').textContent = '';
   };
   const search = (forward) => {

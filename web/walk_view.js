@@ -74,9 +74,24 @@ export class WalkView {
       const at = drawing.at.get(String(stacks[0][0].vertex));
       const box = drawing.box;
       const [x, y] = [at.x * drawing.scale, at.y * drawing.scale];
-      if (x < box.left || x > box.left + box.width) $('graph').parentElement.scrollLeft = x - box.width / 2;
-      if (y < box.top || y > box.top + box.height) $('graph').parentElement.scrollTop = y - box.height / 2;
+      const scroller = $('graph').parentElement;
+      if (x < box.left || x > box.left + box.width) this.later(() => { scroller.scrollLeft = x - box.width / 2; });
+      if (y < box.top || y > box.top + box.height) this.later(() => { scroller.scrollTop = y - box.height / 2; });
     }
+  }
+
+  // Scrolling waits for the next frame, before anything is changed again:
+  // a scroll in the middle of a redraw would lay the page out there.
+  later(f) {
+    if (!this.pending) {
+      this.pending = [];
+      requestAnimationFrame(() => {
+        const pending = this.pending;
+        this.pending = null;
+        for (const g of pending) g();
+      });
+    }
+    this.pending.push(f);
   }
 
   // The latest lines of todo.bat written so far, cached by line for this run.
@@ -103,7 +118,7 @@ export class WalkView {
     if (keep === 0) list.replaceChildren();
     list.append(...lines.slice(keep).map((l) => this.todoItem(l)));
     this.todoShown = { first, n };
-    list.scrollTop = list.scrollHeight;
+    this.later(() => { list.scrollTop = list.scrollHeight; });
   }
 
   todoItem(l) {
