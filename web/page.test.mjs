@@ -295,6 +295,16 @@ test('a shared link reopens the same view, from file:// and from a static host; 
         await other.close();
       }
     }
+    // A damaged link says so, and the page stays on the worked example.
+    const damaged = await browser.newPage();
+    try {
+      await damaged.goto(`${link.split('#')[0]}#run=${'A'.repeat(40)}`);
+      await damaged.waitForSelector('body[data-ready=yes]');
+      assert.match(await damaged.locator('#share-note').innerText(), /^This link cannot be read/);
+      assert.match(await damaged.locator('#explain').innerText(), /^Step 0 of 72:/);
+    } finally {
+      await damaged.close();
+    }
   } finally {
     server.close();
   }

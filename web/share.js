@@ -11,8 +11,23 @@ import { byteString, stringBytes } from './cp866.js';
 export const LINK_LIMIT = 32 * 1024;
 const PREFIX = '#run=';
 
+// Bytes a link may unpack to: more than any makefile the page runs well, and
+// a bound for a link made to unpack without end.
+const MOST_UNPACKED = 64 << 20;
+
 async function through(parts, stream) {
-  return new Uint8Array(await new Response(new Blob(parts).stream().pipeThrough(stream)).arrayBuffer());
+  const reader = new Blob(parts).stream().pipeThrough(stream).getReader();
+  const chunks = [];
+  let size = 0;
+  for (let part = await reader.read(); !part.done; part = await reader.read()) {
+    size += part.value.length;
+    if (size > MOST_UNPACKED) {
+      reader.cancel();
+      throw new Error('it unpacks to over 64 MB');
+    }
+    chunks.push(part.value);
+  }
+  return new Uint8Array(await new Blob(chunks).arrayBuffer());
 }
 
 // The fragment for a view: {makefile (bytes), times (Map of byte-string

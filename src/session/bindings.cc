@@ -8,7 +8,9 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -21,7 +23,13 @@ namespace {
 using emscripten::val;
 
 double number(std::uint64_t n) { return static_cast<double>(n); }
-std::uint64_t count(double n) { return n <= 0 ? 0 : static_cast<std::uint64_t>(n); }
+// A count from JavaScript, which may be anything a page or a link passes:
+// NaN and negatives are 0, and beyond 2^64 the largest count, as converting
+// them as they are would be undefined.
+std::uint64_t count(double n) {
+  if (!(n > 0)) return 0;
+  return n >= 18446744073709551616.0 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(n);
+}
 
 val names(std::span<const std::string_view> names) {
   val list = val::array();
@@ -32,13 +40,16 @@ val names(std::span<const std::string_view> names) {
 class WebSession {
  public:
   // `times(name)` gives a name's modification time in whole seconds; 0, or
-  // anything but a number, for a missing file. `every`: steps between two
+  // anything but a number (NaN included), for a missing file. `every`: steps between two
   // checkpoints (Session::kEvery when 0).
   WebSession(const std::string& makefile, val times, double every)
       : session_(makefile,
                  [times](std::string_view name) -> std::int64_t {
                    const val t = times(std::string(name));
-                   return t.isNumber() ? static_cast<std::int64_t>(t.as<double>()) : 0;
+                   const double seconds = t.isNumber() ? t.as<double>() : 0;
+                   if (std::isnan(seconds)) return 0;
+                   // Held within 64 bits, as converting beyond them would be undefined.
+                   return static_cast<std::int64_t>(std::clamp(seconds, -9.2e18, 9.2e18));
                  },
                  every >= 1 ? count(every) : Session::kEvery) {}
 
