@@ -2,9 +2,10 @@
 // the automata's one table, and the search, forward or back.
 import { GLOSS, conditionGloss } from './automata.js';
 import { encode, byteString } from './cp866.js';
+import { $ } from './dom.js';
 
 // <optgroup>s for the menu: each option's value is the event as JSON.
-export function untilMenu() {
+function untilMenu() {
   const groups = [];
   const group = (label, options) => {
     const g = document.createElement('optgroup');
@@ -31,7 +32,6 @@ export function untilMenu() {
 // before a search (to stop playing), `after()` once the run has moved.
 // Returns choose(event), which makes an event the one searched for.
 export function wireUntil(current, before, after) {
-  const $ = (id) => document.getElementById(id);
   const chosen = () => JSON.parse($('until-event').value);
   const choose = (event) => {
     $('until-event').value = JSON.stringify(event);
