@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,30 @@ std::string seen(Session& session) {
   return view;
 }
 
+// What a step did, as a viewer stepping through sees it.
+struct Happened {
+  int automaton = -1;  // 0 or 1; -1 for the start, A0's closing line and a refusal
+  std::int32_t state = 0;
+  std::vector<Evaluation> evaluated;
+  std::uint64_t commands = 0;  // lines of todo.bat written
+  bool mark = false;
+  std::int64_t active = -1;  // the vertex a push or pop of stack 1 left on top; -1: none
+};
+
+bool happens(const Event& e, const Happened& h) {
+  switch (e.kind) {
+    case Event::Kind::kState: return h.automaton == e.automaton && h.state == std::int32_t(e.number);
+    case Event::Kind::kCondition:
+      return h.automaton == e.automaton &&
+             std::any_of(h.evaluated.begin(), h.evaluated.end(),
+                         [&e](Evaluation v) { return v.number == e.number && v.value == e.value; });
+    case Event::Kind::kCommand: return h.commands > 0;
+    case Event::Kind::kMark: return h.mark;
+    case Event::Kind::kActive: return h.active == std::int64_t(e.number);
+  }
+  return false;
+}
+
 // The session, stepped from the first step to the last, prints the straight
 // run's trace and writes its todo.bat; a seek anywhere, in an order the input
 // chooses, shows what stepping there showed, and so do the queries by range.
@@ -128,10 +153,27 @@ void check_session(std::string_view bytes, const std::string& printed, const std
   std::vector<std::string> views{seen(session)};
   std::vector<std::size_t> starts{0, 0};  // where each step's bytes begin in `stepped`
   std::string stepped;
+  std::vector<Happened> happened(1);
+  std::uint64_t todo_lines = 0;
+  std::size_t size1 = 0;
   while (session.step()) {
     stepped += session.printed();
     starts.push_back(stepped.size());
     views.push_back(seen(session));
+    Happened& h = happened.emplace_back();
+    const Phase phase = session.phase();
+    if (phase == Phase::kReading || phase == Phase::kPlanning) {
+      h.automaton = phase == Phase::kPlanning ? 1 : 0;
+      h.state = session.state();
+      h.evaluated = session.evaluated();
+    }
+    h.commands = session.todo_lines() - todo_lines;
+    h.mark = session.action() == 7 || (h.automaton == 1 && session.action() == 5 && session.stack_size(2) > 0);
+    if (session.stack_size(1) != size1 && session.stack_size(1) > 0) {
+      h.active = session.stack_entry(1, session.stack_size(1) - 1).vertex;
+    }
+    todo_lines = session.todo_lines();
+    size1 = session.stack_size(1);
   }
   require(session.at() == session.total() && views.size() == session.total() + 1,
           "the session takes the steps it counts");
@@ -158,6 +200,53 @@ void check_session(std::string_view bytes, const std::string& printed, const std
       require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");
     }
     require(seen(session) == views[b], "a query by range leaves the view as it was");
+  }
+
+  // Run until, on a session not walked yet, so that the first searches walk
+  // ahead and the later ones skip by the summaries: every kind of event is
+  // found where stepping through finds it, forward and back; and the
+  // timeline's tallies are the steps' own.
+  const std::uint64_t every = 1 + bytes.size() % 5;
+  Session fresh(bytes, times, every);
+  std::vector<Event> events{{Event::Kind::kCommand, 1, 0, false}, {Event::Kind::kMark, 1, 0, false}};
+  for (int automaton = 0; automaton < 2; ++automaton) {
+    for (std::uint32_t n = 0; n < 8; ++n) {
+      events.push_back({Event::Kind::kState, automaton, n, false});
+      events.push_back({Event::Kind::kCondition, automaton, n, true});
+      events.push_back({Event::Kind::kCondition, automaton, n, false});
+    }
+  }
+  for (std::uint32_t v = 0; v < 6 && v < session.whole_graph().size(); ++v) {
+    events.push_back({Event::Kind::kActive, 1, v, false});
+  }
+  const std::uint64_t total = session.total();
+  const std::uint64_t middle = bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]) * 7919u % (total + 1);
+  for (const Event& e : events) {
+    for (const std::uint64_t at : {total, middle, std::uint64_t{0}}) {
+      std::optional<std::uint64_t> next, previous;
+      for (std::uint64_t s = at + 1; s <= total && !next; ++s) {
+        if (happens(e, happened[s])) next = s;
+      }
+      for (std::uint64_t s = at; s > 1 && !previous; --s) {
+        if (happens(e, happened[s - 1])) previous = s - 1;
+      }
+      fresh.seek(at);
+      require(fresh.find(e, true) == next && fresh.find(e, false) == previous,
+              "run until stops where stepping through finds the event");
+      require(seen(fresh) == views[at], "run until leaves the view as it was");
+    }
+  }
+  for (const std::uint64_t width : {every * 2, 1 + bytes.size() % 3}) {
+    const std::uint64_t start = session.chars() + 1;
+    std::vector<Tally> expected(refusal.empty() ? (total - start + width - 1) / width : 0);
+    for (std::uint64_t s = start + 1; s <= total && refusal.empty(); ++s) {
+      expected[(s - start - 1) / width].commands += happened[s].commands;
+      expected[(s - start - 1) / width].marks += happened[s].mark ? 1 : 0;
+    }
+    const std::vector<Tally> tallies = fresh.tally(width);
+    require(std::equal(tallies.begin(), tallies.end(), expected.begin(), expected.end(),
+                       [](const Tally& a, const Tally& b) { return a.commands == b.commands && a.marks == b.marks; }),
+            "the timeline's tallies are what the steps did");
   }
 }
 

@@ -8,6 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { diagrams } from './diagrams.mjs';
+import { examples } from './examples.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [session, out] = process.argv.slice(2);
@@ -21,11 +22,13 @@ await build({
   legalComments: 'none',
   outfile: path.join(out, 'page.js'),
   plugins: [{
-    // `import { A0_SVG, A1_SVG } from 'planner:diagrams'`: the state diagrams laid out now.
-    name: 'diagrams',
+    // `import { A0_SVG, A1_SVG } from 'planner:diagrams'`: the state diagrams
+    // laid out now; `import { EXAMPLES } from 'planner:examples'`: examples/.
+    name: 'planner',
     setup(b) {
-      b.onResolve({ filter: /^planner:diagrams$/ }, () => ({ path: 'diagrams', namespace: 'planner' }));
-      b.onLoad({ filter: /.*/, namespace: 'planner' }, () => ({ contents: JSON.stringify(diagrams()), loader: 'json' }));
+      const made = { diagrams, examples: () => ({ EXAMPLES: examples(path.join(here, '..', 'examples')) }) };
+      b.onResolve({ filter: /^planner:/ }, (a) => ({ path: a.path.slice('planner:'.length), namespace: 'planner' }));
+      b.onLoad({ filter: /.*/, namespace: 'planner' }, (a) => ({ contents: JSON.stringify(made[a.path]()), loader: 'json' }));
     },
   }],
 });

@@ -14,6 +14,11 @@ export const Phase = Object.freeze({ START: 0, READING: 1, READ_END: 2, REFUSED:
 
 // Steps per call of prepare() while idle: a few milliseconds of walking.
 const PREPARE_SLICE = 1 << 16;
+// A walk up to this long is tallied for a timeline step by step, in one
+// replay; a longer one by whole intervals between checkpoints, from the index.
+const SHORT_WALK = 1 << 17;
+// The kinds of event find() takes, numbered as the session numbers them.
+const KINDS = { state: 0, condition: 1, command: 2, mark: 3, active: 4 };
 // Steps between two checkpoints: a seek or a query replays fewer than this.
 // A quarter of the native default, as WebAssembly steps more slowly; a
 // checkpoint costs a few words and the stack entries changed since the last.
@@ -39,6 +44,7 @@ export class Run {
     this.a0Names = module.a0States();
     this.a1Names = module.a1States();
     this._graph = null;
+    this._vertices = null;
   }
 
   // Frees the WebAssembly side; the run is unusable afterwards.
@@ -68,18 +74,26 @@ export class Run {
   // end, at stop(), or at the first step where `until(run)` holds. `wait(f,
   // ms)` schedules the next batch (setTimeout; a page passes one that waits
   // for the next frame when the wait is short). Returns stop.
-  play(onStep, { rate = 30, until = () => false, wait = setTimeout } = {}) {
+  // A `rate` of Infinity steps for `budget` ms a batch, and waits 0 ms between
+  // batches: as fast as the page can draw.
+  play(onStep, { rate = 30, until = () => false, wait = setTimeout, budget = 12 } = {}) {
     const began = performance.now();
     let taken = 0;
     let playing = true;
     const tick = () => {
       if (!playing) return;
-      const due = Math.floor(((performance.now() - began) * rate) / 1000) + 1;
+      const now = performance.now();
+      const due = rate === Infinity ? Infinity : Math.floor(((now - began) * rate) / 1000) + 1;
       const before = taken;
-      for (; taken < due && playing; ++taken) playing = this.step() && !until(this);
+      while (taken < due && playing) {
+        playing = this.step() && !until(this);
+        ++taken;
+        if (due === Infinity && performance.now() - now >= budget) break;
+      }
       if (taken > before) onStep(this);
       if (this.at === this.total) playing = false;
-      if (playing) wait(tick, Math.max(0, (taken * 1000) / rate - (performance.now() - began)));
+      const late = due === Infinity ? 0 : (taken * 1000) / rate - (performance.now() - began);
+      if (playing) wait(tick, Math.max(0, late));
     };
     wait(tick, 0);
     return () => {
@@ -119,6 +133,8 @@ export class Run {
   }
   // The refusal the run ends in ('' for none), known from the start.
   get refusal() { return this.session.refusal(); }
+  // The step where reading ends, A0's closing line.
+  get readEnd() { return this.session.chars() + 1; }
 
   // --- The reader. ---
   // The character the last reading step read and where it stands:
@@ -224,6 +240,57 @@ export class Run {
   }
   // The step that printed trace line `line`.
   stepOfLine(line) { return this.session.stepOfLine(line); }
+
+  // --- Run until, and a timeline. ---
+  // The nearest step after the current one (`forward`) or before it where
+  // `event` happens, or null; the view stays. `event` is one of
+  //   {kind: 'state', automaton: 'A0' or 'A1', state: 'GOAL'}: a step ends in it;
+  //   {kind: 'condition', automaton, condition: 'x5' (or 'e1'), value: true};
+  //   {kind: 'command'}: a line is written to todo.bat;
+  //   {kind: 'mark'}: a copy on stack 2 is marked;
+  //   {kind: 'active', vertex: name}: a push or pop of stack 1 leaves it on top.
+  // The session's index skips the intervals between checkpoints that cannot
+  // hold it, and replays the one that does.
+  find(event, forward = true) {
+    const a1 = event.automaton !== 'A0';
+    let which = 0;
+    if (event.kind === 'state') which = (a1 ? this.a1Names : this.a0Names).indexOf(event.state);
+    if (event.kind === 'condition') which = event.condition === 'e1' ? 0 : Number(String(event.condition).slice(1));
+    if (event.kind === 'active') which = this.vertexOf(event.vertex);
+    if (!(event.kind in KINDS) || !(which >= 0)) return null;
+    const step = this.session.find(KINDS[event.kind], a1 ? 1 : 0, which, Boolean(event.value), forward);
+    return step < 0 ? null : step;
+  }
+  // Goes to that step; returns it, or null (staying) when there is none.
+  runUntil(event, forward = true) {
+    const step = this.find(event, forward);
+    if (step !== null) this.seek(step);
+    return step;
+  }
+  // A vertex by its name (bytes as a string), or -1.
+  vertexOf(name) {
+    if (!this._vertices) this._vertices = new Map(this.graph().names.map((n, i) => [n, i]));
+    return this._vertices.get(name) ?? -1;
+  }
+  // Where the run's events lie, for a timeline of about `columns` columns:
+  // {readEnd: the step where reading ends, refusal: its step or 0, buckets:
+  // [{first, last, commands, marks}]}, the buckets covering A1's steps in
+  // order: lines of todo.bat written and marks set. Walks the whole run when
+  // it is not prepared yet.
+  timeline(columns = 1000) {
+    const readEnd = this.readEnd;
+    const walk = this.total - readEnd;
+    const result = { readEnd, refusal: this.refusal ? this.total : 0, buckets: [] };
+    if (this.refusal || walk <= 0) return result;
+    const every = this.session.every();
+    const width = walk <= SHORT_WALK ? Math.ceil(walk / columns) : every * Math.ceil(walk / columns / every);
+    const tallies = this.session.tally(width);
+    for (let b = 0; b < tallies.length / 2; ++b) {
+      const first = readEnd + b * width + 1;
+      result.buckets.push({ first, last: Math.min(first + width - 1, this.total), commands: tallies[2 * b], marks: tallies[2 * b + 1] });
+    }
+    return result;
+  }
 
   // --- Downloads: the whole run's output, as the program writes it. ---
   // The trace's bytes (CP866, CR LF), in parts of about `stepsPerPart` steps.

@@ -2,11 +2,19 @@
 // control, key and edit. window.plannerPage gives the tests and the curious
 // the same handles the page uses.
 import { Run, Phase, loadModule } from './model.js';
-import { showBytes, readBytes, decode, encode, byteString, stringBytes } from './cp866.js';
-import { ACTIONS, CONDITIONS } from './automata.js';
+import { showBytes, readBytes, decode, byteString, stringBytes } from './cp866.js';
+import { GLOSS, A0_EDGES, A1_EDGES, edgeKey, edgeGloss, conditionGloss } from './automata.js';
 import { draw, mark } from './drawing.js';
 import { A0_SVG, A1_SVG } from 'planner:diagrams';
+import { EXAMPLES } from 'planner:examples';
 import { TraceView } from './trace_view.js';
+import { Timeline } from './timeline.js';
+import { wireUntil } from './until.js';
+import { fillTimes, timesFromListing } from './files_view.js';
+import { LINK_LIMIT, fragmentOf, viewOf } from './share.js';
+import { svgText, pngOf } from './export.js';
+import { $, setText, setValue, html } from './dom.js';
+import { WalkView } from './walk_view.js';
 
 // The worked example: app at 250, main.obj at 200, main.c at 300; run to its
 // end, todo.bat holds `cc main.c`, then `link main.obj`.
@@ -15,26 +23,11 @@ const EXAMPLE_TIMES = [['app', 250], ['main.obj', 200], ['main.c', 300]];
 
 const GRAPH_LIMIT = 300;   // vertices drawn; a larger graph is left to the stacks
 const EDGE_LIMIT = 1000;  // and edges
-const STACK_SHOWN = 60;    // entries of each stack shown, from the top
-const TODO_SHOWN = 200;    // lines of todo.bat shown, the latest
 const EDIT_LIMIT = 1 << 18;   // makefile bytes edited, and drawn with the cursor
 const BUFFER_SHOWN = 80;       // bytes of a token buffer shown, its last
-
-const $ = (id) => document.getElementById(id);
-// Changes a text or a value only when it differs: an unchanged element is
-// not painted again.
-const setText = (id, text) => {
-  if ($(id).textContent !== text) $(id).textContent = text;
-};
-const setValue = (id, key, value) => {
-  if ($(id)[key] !== value) $(id)[key] = value;
-};
-const html = (tag, text, cls) => {
-  const e = document.createElement(tag);
-  if (text !== undefined) e.textContent = text;
-  if (cls) e.className = cls;
-  return e;
-};
+// Play speeds in steps a second, the slider's stops; Infinity: as fast as the
+// page can draw, a batch of steps per frame.
+const RATES = [1, 2, 3, 5, 10, 20, 30, 60, 120, 250, 500, 1000, 2500, 10000, Infinity];
 
 const page = {
   module: null,
@@ -44,9 +37,8 @@ const page = {
   times: new Map(EXAMPLE_TIMES), // name -> seconds; missing names are absent
   stop: null,                    // stops playing
   drawings: null,                // {a0, a1, graph}
-  todoCache: new Map(),          // line -> todo line, for this run
-  todoShown: {},                 // {run, first, n}: the lines drawn
   redraws: 0,
+  played: [],                    // [ms, step] of the last second's redraws while playing
 };
 window.plannerPage = page;
 
@@ -58,21 +50,29 @@ function rerun(at = 0) {
   pause();
   page.run?.dispose();
   page.run = new Run(page.module, page.makefile, new Map(page.times));
-  page.todoCache = new Map();
+  walk.setRun(page.run);
   $('highlight').dataset.at = '';
   // A refused run writes no todo.bat, and leaves one that was there alone.
   $('download-todo').disabled = Boolean(page.run.refusal);
   drawGraph();
-  fillTimes();
+  fillTimes(page.run, page.times, (name, t) => {
+    if (t === null) page.times.delete(name);
+    else page.times.set(name, t);
+    rerun(page.run.at);
+  });
   trace.setRun(page.run);
+  page.timelineData = null;
+  timeline.reset(page.run.total, page.run.readEnd, page.run.refusal ? page.run.total : 0);
   page.run.seek(at);
   render();
   prepareWhileIdle(page.run);
 }
 page.rerun = rerun;
-page.load = (makefile, times, at = 0) => {
+page.load = (makefile, times, at = 0, name = page.fileName) => {
+  $('examples').value = '';
   page.makefile = typeof makefile === 'string' ? stringBytes(makefile) : makefile;
   page.times = new Map(times);
+  page.fileName = name;
   showMakefile();
   rerun(at);
 };
@@ -91,7 +91,10 @@ function prepareWhileIdle(run) {
     if (page.run !== run) return;
     if (run.prepare()) {
       trace.update();
-      return trace.draw();
+      trace.draw();
+      // Once prepared, the index tallies a long walk at once.
+      page.timelineData = run.timeline(Math.max(100, Math.round($('timeline').clientWidth)));
+      return timeline.set(page.timelineData);
     }
     setTimeout(slice, 0);
   };
@@ -107,7 +110,9 @@ function go(n) {
 function pause() {
   page.stop?.();
   page.stop = null;
+  page.played = [];
   $('play').textContent = 'Play ▶';
+  setText('rate', '');
 }
 function play() {
   if (page.stop) return pause();
@@ -117,14 +122,24 @@ function play() {
   // steps faster than frames are drawn once a frame.
   page.stop = page.run.play((run) => {
     render();
+    showRate(run.at);
     if (run.at === run.total) pause();
   }, {
-    rate: Number($('speed').value),
+    rate: RATES[$('speed').value],
     wait: (f, ms) => (ms < 20 ? requestAnimationFrame(f) : setTimeout(f, ms)),
   });
 }
 page.play = play;
 page.pause = pause;
+
+// The steps a second actually taken, over the last second of playing.
+function showRate(at) {
+  const now = performance.now();
+  page.played.push([now, at]);
+  while (page.played.length > 2 && now - page.played[0][0] > 1000) page.played.shift();
+  const [[t0, s0]] = page.played;
+  if (now - t0 > 200) setText('rate', `${Math.round(((at - s0) * 1000) / (now - t0)).toLocaleString()} steps/s`);
+}
 
 // --- Drawing once per graph. ---
 
@@ -137,6 +152,17 @@ function drawDiagrams() {
     return { nodes: byKey('g.node'), edges: byKey('g.edge') };
   };
   page.drawings = { a0: place($('a0'), A0_SVG, 'a0'), a1: place($('a1'), A1_SVG, 'a1'), graph: null };
+  // Hovering says what a state or a transition means; clicking a state
+  // makes it the run-until event.
+  for (const [automaton, edges] of [['A0', A0_EDGES], ['A1', A1_EDGES]]) {
+    const drawn = page.drawings[automaton.toLowerCase()];
+    for (const [state, node] of drawn.nodes) {
+      node.querySelector('title').textContent = `${state}: ${GLOSS[automaton].states[state]}`;
+      node.style.cursor = 'pointer';
+      node.onclick = () => chooseUntil({ kind: 'state', automaton, state });
+    }
+    for (const edge of edges) drawn.edges.get(edgeKey(edge)).querySelector('title').textContent = edgeGloss(automaton, edge);
+  }
 }
 
 function drawGraph() {
@@ -177,49 +203,6 @@ function drawGraph() {
   $('graph-note').textContent = '';
 }
 
-// --- The file table. ---
-
-function fillTimes() {
-  const run = page.run;
-  const n = Math.min(run.vertexCount(), 500);
-  const names = Array.from({ length: n }, (_, i) => run.name(i));
-  const body = $('times').tBodies[0];
-  body.replaceChildren();
-  $('names').replaceChildren(...names.map((name) => new Option(decode(name))));
-  for (const name of names) {
-    const row = body.insertRow();
-    row.insertCell().textContent = decode(name);
-    const exists = html('input');
-    exists.type = 'checkbox';
-    exists.checked = page.times.has(name);
-    exists.title = 'the file exists';
-    row.insertCell().append(exists);
-    const time = html('input');
-    time.type = 'number';
-    time.value = page.times.get(name) ?? '';
-    time.disabled = !exists.checked;
-    row.insertCell().append(time);
-    const other = html('input');
-    other.setAttribute('list', 'names');
-    other.placeholder = 'name';
-    other.size = 8;
-    const newer = html('button', 'newer');
-    const older = html('button', 'older');
-    row.insertCell().append(newer, older, ' than ', other);
-    const set = (t) => {
-      if (t === null) page.times.delete(name);
-      else page.times.set(name, t);
-      rerun(run.at);
-    };
-    exists.onchange = () => set(exists.checked ? Number(time.value || 0) : null);
-    time.onchange = () => set(Number(time.value || 0));
-    const relative = (d) => set((page.times.get(byteString(encode(other.value))) ?? 0) + d);
-    newer.onclick = () => relative(1);
-    older.onclick = () => relative(-1);
-  }
-  $('times-note').textContent = run.vertexCount() > n ? `the first ${n} of ${run.vertexCount()} names` : '';
-}
-
 // --- Every view, after every step. ---
 
 function render() {
@@ -233,31 +216,46 @@ function render() {
   setValue('slider', 'max', String(v.total));
   setValue('slider', 'value', String(v.at));
   setText('total', `of ${v.total.toLocaleString()}`);
-  setText('explain', explain(run, v));
-  const tested = [...new Set(v.evaluated.map((e) => e.name))];
-  setText('conditions', tested.map((name) => `${name}: ${CONDITIONS[v.automaton][name]}`).join(' · '));
+  timeline.at(v.at);
+  setParts('explain', explain(run, v));
+  const tested = [...new Set(v.evaluated.map((e) => conditionGloss(v.automaton, e.name, e.value)))];
+  setText('conditions', tested.join(' · '));
   setText('refusal', v.refusal);
   setValue('refusal', 'hidden', !v.refusal);
   renderDiagrams(run, v);
   renderMakefile(run);
-  renderWalk(run, v);
-  renderTodo(run);
+  walk.render(run, v, page.drawings.graph);
   trace.draw();
 }
 
+// The step line, in parts: [text, its English gloss or undefined].
 function explain(run, v) {
   const head = `Step ${v.at.toLocaleString()} of ${v.total.toLocaleString()}`;
-  if (v.phase === Phase.START) return `${head}: nothing read yet. → steps, ← steps back, Space plays: A0 reads the makefile a character a step, then A1 walks the graph.`;
-  if (v.phase === Phase.READ_END) return `${head}: the makefile ends; A0 closes in ${v.state}.`;
-  if (v.phase === Phase.REFUSED) return `${head}: the program refuses this graph and stops.`;
-  const held = v.evaluated.map((e) => (e.value ? e.name : `¬${e.name}`)).join(' ');
-  const action = v.action ? ` · ${v.action}: ${ACTIONS[v.automaton][v.action]}` : '';
-  let what = '';
+  if (v.phase === Phase.START) return [[`${head}: nothing read yet. → steps, ← steps back, Space plays: A0 reads the makefile a character a step, then A1 walks the graph.`]];
+  if (v.phase === Phase.READ_END) return [[`${head}: the makefile ends; A0 closes in ${v.state}.`]];
+  if (v.phase === Phase.REFUSED) return [[`${head}: the program refuses this graph and stops.`]];
+  const gloss = GLOSS[v.automaton];
+  const parts = [[`${head} · ${v.automaton} `], [v.from, gloss.states[v.from]], [' → '], [v.state, gloss.states[v.state]]];
   if (v.phase === Phase.READING) {
     const r = run.reading();
-    what = ` · read ${charName(r.byte)} at line ${r.line}, column ${r.column}`;
+    parts.push([` · read ${charName(r.byte)} at line ${r.line}, column ${r.column}`]);
   }
-  return `${head} · ${v.automaton} ${v.from} → ${v.state}${what}${held ? ` · ${held}` : ''}${action}`;
+  v.evaluated.forEach((e, i) => parts.push([i ? ' ' : ' · '], [e.value ? e.name : `¬${e.name}`, conditionGloss(v.automaton, e.name, e.value)]));
+  if (v.action) parts.push([' · '], [v.action, gloss.actions[v.action]], [`: ${gloss.actions[v.action]}`]);
+  return parts;
+}
+
+// Sets an element's text from parts [text, title]: a part with a title is a
+// span that says it on hover. Unchanged text is left alone.
+function setParts(id, parts) {
+  const e = $(id);
+  if (e.textContent === parts.map(([t]) => t).join('')) return;
+  e.replaceChildren(...parts.map(([text, title]) => {
+    if (!title) return text;
+    const span = html('span', text, 'gloss');
+    span.title = title;
+    return span;
+  }));
 }
 
 function charName(byte) {
@@ -304,110 +302,6 @@ function renderMakefile(run) {
   pre.scrollTop = editor.scrollTop;
 }
 
-function renderWalk(run, v) {
-  const planning = v.phase === Phase.PLANNING;
-  // Whole stacks for the graph's marks when they are not too deep; the top shown.
-  const whole = [1, 2].map((which) => (planning ? run.stack(which, page.drawings.graph ? 10000 : STACK_SHOWN) : []));
-  const stacks = whole.map((entries) => entries.slice(0, STACK_SHOWN));
-  stacks.forEach((entries, i) => {
-    const which = i + 1;
-    const list = $(`stack${which}`);
-    const key = entries.map((e) => `${e.vertex},${e.walked},${e.markedAt}`).join(';');
-    if (list.dataset.key !== key) list.replaceChildren(...entries.map((e) => {
-      const item = html('li', undefined, e.marked ? 'marked' : '');
-      item.append(html('span', decode(e.name), 'name'));
-      if (which === 2) item.append(html('span', `${e.walked}/${e.children}`, 'walked'));
-      if (e.marked) item.append(html('span', `marked at ${e.markedAt}`, 'mark'));
-      return item;
-    }));
-    list.dataset.key = key;
-    const size = run.stackSize(which);
-    setText(`stack${which}-size`, size > entries.length ? `(${size.toLocaleString()}, top ${entries.length})` : `(${size})`);
-  });
-  const drawing = page.drawings.graph;
-  if (!drawing) return;
-  const keys = (entries) => new Set(entries.map((e) => String(e.vertex)));
-  const rebuilt = new Set(todoShown(run).map((l) => String(l.vertex)));
-  const unread = new Set();
-  const unreadEdges = new Set();
-  if (v.phase <= Phase.READING) {
-    const read = run.readSoFar(GRAPH_LIMIT);
-    run.graph().children.forEach((children, i) => {
-      if (i >= read.vertices) unread.add(String(i));
-      children.forEach((w, k) => {
-        if (i >= read.vertices || k >= read.counts[i][0]) unreadEdges.add(`${i}>${w}#${k}`);
-      });
-    });
-  }
-  mark(drawing.nodes, {
-    on1: keys(whole[0]),
-    on2: keys(whole[1]),
-    active: keys(stacks[0].slice(0, 1)),
-    rebuilt,
-    unread,
-  });
-  mark(drawing.edges, { unread: unreadEdges });
-  if (stacks[0].length && drawing.scale === 0.7) {
-    const at = drawing.at.get(String(stacks[0][0].vertex));
-    const box = drawing.box;
-    const [x, y] = [at.x * drawing.scale, at.y * drawing.scale];
-    if (x < box.left || x > box.left + box.width) $('graph').parentElement.scrollLeft = x - box.width / 2;
-    if (y < box.top || y > box.top + box.height) $('graph').parentElement.scrollTop = y - box.height / 2;
-  }
-}
-
-// The latest lines of todo.bat written so far, cached by line for this run.
-function todoShown(run) {
-  const n = run.todoLines();
-  const first = Math.max(0, n - TODO_SHOWN);
-  let missing = first;
-  while (missing < n && page.todoCache.has(missing)) ++missing;
-  if (missing < n) run.todo(missing, n - missing).forEach((l, i) => page.todoCache.set(missing + i, l));
-  return Array.from({ length: n - first }, (_, i) => page.todoCache.get(first + i));
-}
-
-// Re-drawn only as far as todo.bat changed: lines are appended while it grows.
-function renderTodo(run) {
-  const lines = todoShown(run);
-  const n = run.todoLines();
-  const list = $('todo');
-  const first = n - lines.length;
-  const shown = page.todoShown;
-  if (shown.run === run && shown.first === first && shown.n === n) return;
-  setText('todo-size', n > lines.length ? `(${n.toLocaleString()} lines, the last ${lines.length})` : `(${n} lines)`);
-  const keep = shown.run === run && shown.first === first && shown.n < n ? shown.n - first : 0;
-  if (keep === 0) list.replaceChildren();
-  list.append(...lines.slice(keep).map(todoItem));
-  page.todoShown = { run, first, n };
-  list.scrollTop = list.scrollHeight;
-}
-
-function todoItem(l) {
-  const item = html('li');
-  item.append(html('code', decode(l.text) || '(empty)'));
-  const why = html('span', undefined, 'why');
-  why.append(stepLink(l.step, `written at step ${l.step}`), ': ');
-  if (l.reason === 'missing') why.append(`${decode(l.name)}'s file is missing (x7)`);
-  else {
-    const by = l.reason === 'leaf' ? `newer leaf ${decode(l.by)} (x5, z7)` : `rebuilt child ${decode(l.by)} (z5)`;
-    why.append(`${decode(l.name)} was marked at `, stepLink(l.markedAt, `step ${l.markedAt}`), ` by ${by}`);
-    if (l.marks > 1) why.append(`, and ${l.marks - 1} more time${l.marks > 2 ? 's' : ''}`);
-  }
-  item.append(why);
-  return item;
-}
-
-function stepLink(step, text) {
-  const a = html('a', text);
-  a.href = '#';
-  a.onclick = (e) => {
-    e.preventDefault();
-    pause();
-    go(step);
-  };
-  return a;
-}
-
 // --- Files and downloads. ---
 
 function download(parts, name) {
@@ -427,6 +321,80 @@ const trace = new TraceView($('trace'), (line) => {
   go(page.run.stepOfLine(line));
 });
 
+let chooseUntil = null;  // makes an event the one "run until" searches for
+const walk = new WalkView((step) => {
+  pause();
+  go(step);
+});
+
+// A click on the timeline goes to the first line written or mark set in the
+// bucket under it, or to the step under it.
+const timeline = new Timeline($('timeline'), $('timeline-tip'), $('timeline-cursor'), (x, bucket) => {
+  pause();
+  const run = page.run;
+  let step = Math.round(x * run.total);
+  if (bucket && (bucket.commands || bucket.marks)) {
+    run.seek(bucket.first - 1);
+    const found = [run.find({ kind: 'command' }), run.find({ kind: 'mark' })].filter((s) => s !== null && s <= bucket.last);
+    step = found.length ? Math.min(...found) : bucket.first;
+  }
+  go(step);
+});
+
+
+// --- Sharing, examples, a pasted listing, drawings. ---
+
+async function share() {
+  const fragment = await fragmentOf({ makefile: page.makefile, times: page.times, at: page.run.at, name: page.fileName });
+  const link = `${location.href.split('#')[0]}${fragment}`;
+  const fits = link.length <= LINK_LIMIT;
+  $('share-box').hidden = false;
+  $('share-link').hidden = !fits;
+  if (!fits) {
+    history.replaceState(null, '', location.href.split('#')[0]);  // no older link left there
+    return setText('share-note', `This makefile is too large for a link: the link would be ${link.length.toLocaleString()} characters, `
+      + `over the ${LINK_LIMIT.toLocaleString()} an address bar shows whole. Save the makefile and send the file instead.`);
+  }
+  history.replaceState(null, '', fragment);
+  $('share-link').value = link;
+  $('share-link').select();
+  setText('share-note', 'the link is in the address bar and here');
+  navigator.clipboard?.writeText(link).then(() => setText('share-note', 'the link is copied, and in the address bar'), () => {});
+}
+
+// Opens the view a link's fragment holds, if it holds one.
+async function openFragment() {
+  try {
+    const view = await viewOf(location.hash);
+    if (view) page.load(view.makefile, view.times, view.at, view.name);
+  } catch (e) {
+    $('share-box').hidden = false;
+    $('share-link').hidden = true;
+    setText('share-note', `This link cannot be read (${e.message}); was it cut short?`);
+  }
+}
+
+function loadExample() {
+  const chosen = $('examples').value;
+  const example = EXAMPLES[Number(chosen)] ?? { makefile: EXAMPLE, times: EXAMPLE_TIMES, file: 'app.mk' };
+  page.load(example.makefile, example.times, 0, example.file);
+  $('examples').value = chosen;
+}
+
+function applyListing() {
+  const { times, report } = timesFromListing(page.run, $('listing').value);
+  $('paste').close();
+  page.times = times;
+  rerun(page.run.at);
+  setText('listing-report', report);
+}
+
+async function exportDrawing(button) {
+  const svg = $(button.dataset.export).querySelector('svg') ?? $(button.dataset.export);
+  const name = `${button.dataset.export === 'graph' ? 'graph' : button.dataset.export.toUpperCase()}.${button.dataset.as}`;
+  download([button.dataset.as === 'svg' ? svgText(svg) : await pngOf(svg)], name);
+}
+
 function wire() {
   $('start').onclick = () => { pause(); go(0); };
   $('back').onclick = () => { pause(); go(page.run.at - 1); };
@@ -436,6 +404,27 @@ function wire() {
   $('at').onchange = () => { pause(); go(Number($('at').value)); };
   $('slider').oninput = () => { pause(); go(Number($('slider').value)); };
   $('follow').onclick = () => { trace.follow = true; trace.update(); trace.draw(); };
+  $('speed').max = String(RATES.length - 1);
+  $('speed').value = String(RATES.indexOf(30));
+  $('speed').oninput = () => {
+    const rate = RATES[$('speed').value];
+    setText('speed-label', rate === Infinity ? 'max' : `${rate}/s`);
+    if (page.stop) {
+      pause();  // and again, at the new rate
+      play();
+    }
+  };
+  $('speed').oninput();
+  chooseUntil = wireUntil(() => page.run, pause, render);
+  $('examples').append(...EXAMPLES.map((e, i) => new Option(`${e.name}: ${e.about}`, String(i))));
+  $('examples').onchange = loadExample;
+  $('paste-times').onclick = () => $('paste').showModal();
+  $('listing-apply').onclick = applyListing;
+  $('listing-cancel').onclick = () => $('paste').close();
+  $('share').onclick = share;
+  $('share-close').onclick = () => { $('share-box').hidden = true; };
+  window.addEventListener('hashchange', openFragment);
+  for (const button of document.querySelectorAll('[data-export]')) button.onclick = () => exportDrawing(button);
   $('download-trace').onclick = () => download(Array.from(page.run.traceParts()), 'trace.txt');
   $('download-todo').onclick = () => download(Array.from(page.run.todoParts()), 'todo.bat');
   $('save').onclick = () => download([page.makefile], page.fileName);
@@ -492,10 +481,13 @@ async function start() {
   wire();
   showMakefile();
   rerun(0);
+  $('examples').value = 'worked';
+  await openFragment();
   page.readyMs = performance.now();  // since the page began to load
   document.body.dataset.ready = 'yes';
 }
 
 page.byteString = byteString;
+page.timeline = timeline;
 page.render = () => render();
 start();

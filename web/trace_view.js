@@ -1,6 +1,8 @@
 // The trace of the whole run in a scrolled window, over millions of lines:
 // only the visible lines exist, made again from the run in blocks, and a
 // tall trace is scrolled on a scale (browsers cap an element's height).
+// Hovering a line says in English what it means.
+import { lineGloss } from './automata.js';
 
 const LINE = 16;            // px per line, as page.css sets it
 const BLOCK = 128;          // lines fetched at once
@@ -97,7 +99,9 @@ export class TraceView {
       if (row.dataset.line === String(line)) continue;
       row.dataset.line = line;
       row.firstChild.textContent = line + 1;
-      row.lastChild.data = (this.block(Math.floor(line / BLOCK))[line % BLOCK] ?? '').replace(/\t/g, '→');
+      const text = this.block(Math.floor(line / BLOCK))[line % BLOCK] ?? '';
+      row.lastChild.data = text.replace(/\t/g, '→');
+      row.title = lineGloss(text);
     }
   }
 }

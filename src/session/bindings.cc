@@ -8,7 +8,10 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "reader/parser.h"
@@ -20,7 +23,13 @@ namespace {
 using emscripten::val;
 
 double number(std::uint64_t n) { return static_cast<double>(n); }
-std::uint64_t count(double n) { return n <= 0 ? 0 : static_cast<std::uint64_t>(n); }
+// A count from JavaScript, which may be anything a page or a link passes:
+// NaN and negatives are 0, and beyond 2^64 the largest count, as converting
+// them as they are would be undefined.
+std::uint64_t count(double n) {
+  if (!(n > 0)) return 0;
+  return n >= 18446744073709551616.0 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(n);
+}
 
 val names(std::span<const std::string_view> names) {
   val list = val::array();
@@ -31,13 +40,16 @@ val names(std::span<const std::string_view> names) {
 class WebSession {
  public:
   // `times(name)` gives a name's modification time in whole seconds; 0, or
-  // anything but a number, for a missing file. `every`: steps between two
+  // anything but a number (NaN included), for a missing file. `every`: steps between two
   // checkpoints (Session::kEvery when 0).
   WebSession(const std::string& makefile, val times, double every)
       : session_(makefile,
                  [times](std::string_view name) -> std::int64_t {
                    const val t = times(std::string(name));
-                   return t.isNumber() ? static_cast<std::int64_t>(t.as<double>()) : 0;
+                   const double seconds = t.isNumber() ? t.as<double>() : 0;
+                   if (std::isnan(seconds)) return 0;
+                   // Held within 64 bits, as converting beyond them would be undefined.
+                   return static_cast<std::int64_t>(std::clamp(seconds, -9.2e18, 9.2e18));
                  },
                  every >= 1 ? count(every) : Session::kEvery) {}
 
@@ -135,6 +147,26 @@ class WebSession {
   double step_of_line(double line) { return number(session_.step_of_line(count(line))); }
   std::string trace(double first, double last) { return session_.trace(count(first), count(last)); }
   std::string lines(double first, double n) { return session_.lines(count(first), count(n)); }
+  // The nearest step after (`forward`) or before the current one where the
+  // event happens, or -1: `kind` is Event::Kind's number (0 a state entered,
+  // 1 a condition's value, 2 a line of todo.bat written, 3 a mark set, 4 a
+  // vertex made active), `automaton` 0 for A0 and 1 for A1.
+  double find(int kind, int automaton, double which, bool value, bool forward) {
+    const Event event{static_cast<Event::Kind>(std::clamp(kind, 0, 4)), automaton,
+                      static_cast<std::uint32_t>(std::min(count(which), std::uint64_t{~std::uint32_t{0}})), value};
+    const std::optional<std::uint64_t> step = session_.find(event, forward);
+    return step ? number(*step) : -1;
+  }
+  // [commands, marks, commands, marks, ...]: A1's steps in buckets of `width`.
+  val tally(double width) {
+    val list = val::array();
+    for (const Tally& t : session_.tally(count(width))) {
+      list.call<void>("push", number(t.commands));
+      list.call<void>("push", number(t.marks));
+    }
+    return list;
+  }
+  double every() const { return number(session_.every()); }
   double todo_lines() const { return number(session_.todo_lines()); }
   // {text, step, vertex, missing, markedAt, marks, markedBy} per line.
   val todo(double first, double n) {
@@ -204,6 +236,9 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("stepOfLine", &WebSession::step_of_line)
       .function("trace", &WebSession::trace)
       .function("lines", &WebSession::lines)
+      .function("find", &WebSession::find)
+      .function("tally", &WebSession::tally)
+      .function("every", &WebSession::every)
       .function("todoLines", &WebSession::todo_lines)
       .function("todo", &WebSession::todo);
 }

@@ -132,7 +132,11 @@ Session::Session(std::string_view makefile, TimeSource times, std::uint64_t ever
   // A mark of the reader's state every every_ characters, from its table.
   ReadMark mark{Parser::LINE, 0};
   for (std::size_t i = 0; i < text_.size(); ++i) {
-    if (i % every_ == 0) read_marks_.push_back(mark);
+    if (i % every_ == 0) {
+      read_marks_.push_back(mark);
+      read_summaries_.emplace_back();
+    }
+    read_summaries_.back().add(read_step(mark.state, text_[i]));
     mark.lines += read_step_lines(mark.state, text_[i]);
     mark.state = Parser::step_view(mark.state, text_[i]).next;
   }
@@ -163,6 +167,8 @@ Session::Session(std::string_view makefile, TimeSource times, std::uint64_t ever
     });
     a1.out = todo_.get();
     a1.e1 = true;
+    filter_words_ = std::clamp<std::size_t>((full_->a1.view().size() + 63) / 64, 1, 4);
+    open_filter_.assign(filter_words_, 0);
     checkpoints_.push_back({0, a1.state, read_lines_, 0, {}});
   }
   reader_ = std::make_unique<Parser>(*read_out_);
@@ -314,6 +320,8 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
   const VertexIndex cause = tops                 ? top2.index
                             : a1.stack1.empty() ? 0
                                                 : a1.stack1.top().index;
+  const std::int32_t from = a1.state;
+  const std::size_t size1_before = a1.stack1.entries().size();
   a1.step();
   ++walked_;
   const std::size_t size1 = a1.stack1.entries().size();
@@ -340,6 +348,10 @@ void Session::walk_step(std::vector<TodoLine>* written, std::uint64_t first_writ
     }
     todo_lines_ += commands.size();
   }
+  summarise_step(from, top2.marked, size1_before,
+                 action == DependencyGraph::Action::kZ5 ? a1.view()[top2.index].commands.size() : 0,
+                 (action == DependencyGraph::Action::kZ5 || action == DependencyGraph::Action::kZ7) &&
+                     size2 > 0);
   if (walked_ % every_ != 0) return;
   if (walked_ / every_ == checkpoints_.size()) {
     keep_checkpoint();

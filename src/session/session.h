@@ -64,6 +64,27 @@ struct StackEntry {
                             // rebuilt child (z5), told apart by its children; 0 when unmarked
 };
 
+// Something a step can do, for a viewer's "run until".
+struct Event {
+  enum class Kind : std::uint8_t {
+    kState,      // the automaton's step ends in state `number`: its state line names it
+    kCondition,  // the automaton evaluates condition `number` (xn; 0 for A1's e1) to `value`
+    kCommand,    // A1 writes a line to todo.bat (z5 of a vertex with commands)
+    kMark,       // A1 marks a copy on stack 2 (z7, or z5 with a parent left on stack 2)
+    kActive,     // A1 pushes or pops stack 1 and leaves vertex `number` on top
+  };
+  Kind kind;
+  int automaton;          // 0 for A0, 1 for A1; only kState and kCondition are A0's too
+  std::uint32_t number;   // the state, condition or vertex; unused by kCommand and kMark
+  bool value;             // kCondition's outcome; unused by the others
+};
+
+// What a range of A1's steps did, for a timeline.
+struct Tally {
+  std::uint64_t commands = 0;  // lines of todo.bat written
+  std::uint64_t marks = 0;     // steps that set a mark
+};
+
 // A line of todo.bat.
 struct TodoLine {
   std::string text;         // the command, without its line end
@@ -158,6 +179,25 @@ class Session {
   // written up to the current step.
   std::vector<TodoLine> todo(std::uint64_t first, std::uint64_t count);
 
+  // --- Searching (session_index.cc). Each interval between two checkpoints
+  // of the walk, and between two marks of the reader, keeps a summary of what
+  // its steps did, made as the checkpoints are; a search skips the intervals
+  // whose summary rules the event out and replays only the others. Parts of
+  // the walk not prepared yet are walked on the way. ---
+  // The nearest step after the current one (`forward`) or before it where
+  // `event` happens; none when there is none. Leaves the view as it was.
+  std::optional<std::uint64_t> find(const Event& event, bool forward);
+  // A1's steps in buckets of `width` from its first step (bucket b holds steps
+  // planning start + b * width + 1 onwards), at most kMostBuckets of them: a
+  // wider width is taken when needed. Empty for a refused run. An interval
+  // that one bucket holds whole is taken from its summary; the others are
+  // replayed, so a width that is a multiple of `every` costs no walking once
+  // the run is prepared. Leaves the view as it was.
+  static constexpr std::uint64_t kMostBuckets = std::uint64_t{1} << 16;
+  std::vector<Tally> tally(std::uint64_t width);
+  // Steps between two checkpoints, as constructed.
+  std::uint64_t every() const { return every_; }
+
  private:
   struct Checkpoint;
   class Sink;
@@ -171,6 +211,17 @@ class Session {
     std::int32_t state;
     std::uint64_t lines;
   };
+  // What one step did, or the steps of an interval did together.
+  struct Summary {
+    std::uint8_t states = 0;     // bit s: a step ended in state s
+    std::uint8_t held = 0;       // bit n: condition xn (0: e1) came out true
+    std::uint8_t failed = 0;     // bit n: it came out false
+    std::uint64_t commands = 0;  // lines of todo.bat written
+    std::uint64_t marks = 0;     // steps that set a mark
+    void add(const Summary& other);
+    bool has(const Event& event) const;  // the event, but for kActive
+  };
+  static constexpr VertexIndex kNoVertex = ~VertexIndex{0};
 
   const Parser& reader() const { return reading() ? *reader_ : *full_; }
   bool reading() const { return at_ <= text_.size(); }
@@ -183,6 +234,15 @@ class Session {
   void restore(const Checkpoint& checkpoint);
   void walk_step(std::vector<TodoLine>* written, std::uint64_t first_written);
   void keep_checkpoint();
+  // A0's step on a state and a character, as a summary.
+  static const Summary& read_step(std::int32_t state, char c);
+  void summarise_step(std::int32_t from, bool top2_marked, std::size_t size1_before,
+                      std::uint64_t commands, bool marked);
+  bool step_has(const Event& event) const;
+  bool interval_may_have(std::size_t interval, const Event& event) const;
+  std::optional<std::uint64_t> find_reading(const Event& event, bool forward);
+  std::optional<std::uint64_t> find_walking(const Event& event, bool forward);
+  std::uint64_t intervals() const { return (total_ - planning_start() + every_ - 1) / every_; }
 
   std::uint64_t every_;                    // steps between two checkpoints
   std::string text_;                       // the delivered characters
@@ -221,6 +281,19 @@ class Session {
   std::uint64_t read_lines_ = 0;  // lines of A0's whole trace, closing line included
   std::uint64_t all_lines_ = 0;   // lines of the whole run's trace; 0: not known yet
   std::vector<Checkpoint> checkpoints_;  // every every_ steps of A1, from its start
+
+  // The index of events (session_index.cc).
+  std::vector<Summary> read_summaries_;  // A0: one per every_ characters
+  std::vector<Summary> summaries_;       // A1: one per interval walked whole, from the first
+  // Of each interval summarised, a filter of the vertices a step left active:
+  // filter_words_ words, bit v % (64 * filter_words_) for vertex v, so exact
+  // for graphs of up to 64 * filter_words_ vertices.
+  std::vector<std::uint64_t> active_filters_;
+  std::size_t filter_words_ = 1;      // 1 to 4, by the graph's size
+  Summary open_;                      // of the interval being walked for the first time
+  std::vector<std::uint64_t> open_filter_;
+  Summary last_;                      // what the last walk step did
+  VertexIndex last_active_ = kNoVertex;  // the vertex it left active; kNoVertex: none
 };
 
 }  // namespace planner
