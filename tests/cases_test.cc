@@ -11,6 +11,8 @@
 //                                  since 1970, e.g. -0.5; NAME ".", last, sets
 //                                  the directory's own
 //               status N           the exit status expected (default 0)
+//               merged             standard error goes into standard output,
+//                                  as with 2>&1, and `stdout` holds both
 //               posix              the run needs a POSIX system
 //               native             ... and a native build: Node.js passes the
 //                                  command line as UTF-8 text, and has no
@@ -76,6 +78,8 @@ TEST_P(Cases, Run) {
     const std::string key = w.empty() ? "#" : w[0];
     if (key == "args") {
       std::transform(w.begin() + 1, w.end(), std::back_inserter(child.argv), unescape);
+    } else if (key == "merged") {
+      child.merged = true;
     } else if (key == "status") {
       status = std::stoi(w.at(1));
     } else if ((key == "posix" && wine) || (key == "native" && (wine || node))) {

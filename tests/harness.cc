@@ -99,8 +99,9 @@ RunResult run(const Child& child) {
     const int out = child.close_after > 0
                         ? pipe_ends[1]
                         : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err =
-        child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = child.terminal ? terminal[1]
+                    : child.merged ? out
+                                   : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     // The signal sent takes its default action, however this process was
     // started, and leaves no core file.
     if (child.signal != 0) signal(child.signal, SIG_DFL);

@@ -40,6 +40,7 @@ struct Child {
   std::uint64_t memory_limit = 0;  // address space in bytes; 0: no limit
   int seconds = 60;
   bool terminal = false;  // standard error is a pseudo-terminal, its text captured
+  bool merged = false;    // standard error goes where standard output goes, as 2>&1
   int signal = 0;         // sent after `signal_after` milliseconds, when not 0
   int signal_after = 0;
 };
