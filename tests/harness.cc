@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <linux/capability.h>
 #include <pty.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,6 +111,12 @@ RunResult run(const Child& child) {
         setrlimit(RLIMIT_FSIZE, &files) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 ||
         (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
       _exit(127);
+    // Root keeps its uid, and so its own files, but not the override, which
+    // exec would give back unless it leaves the bounding set.
+    if (child.unprivileged && geteuid() == 0 &&
+        (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 ||
+         prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0))
+      _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
