@@ -1,6 +1,5 @@
 #include "child.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
@@ -37,23 +36,6 @@ ChildRun run_child(const std::vector<std::string>& argv, const std::filesystem::
   if (pclose(pipe) != 0 || fields != 3)
     throw std::runtime_error("measuring " + argv[0] + " failed");
   return run;
-}
-
-ChildRun best_of(int times, const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                 const std::string& stdout_path) {
-  ChildRun best;
-  for (int i = 0; i < times; ++i) {
-    const ChildRun run = run_child(argv, dir, stdout_path);
-    if (run.status != 0) throw std::runtime_error(argv[0] + " exited with a failure");
-    if (i == 0 || run.seconds < best.seconds) {
-      const long rss = std::max(best.max_rss_kib, run.max_rss_kib);
-      best = run;
-      best.max_rss_kib = rss;
-    } else {
-      best.max_rss_kib = std::max(best.max_rss_kib, run.max_rss_kib);
-    }
-  }
-  return best;
 }
 
 }  // namespace bench

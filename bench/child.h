@@ -23,9 +23,4 @@ ChildRun run_child(const std::vector<std::string>& argv, const std::filesystem::
 // argv is "--measure-child DIR STDOUT PROGRAM ARGS...".
 int measure_main(int argc, char** argv);
 
-// The fastest of `times` runs (peak memory is the largest seen): the least
-// disturbed by the rest of the machine.
-ChildRun best_of(int times, const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                 const std::string& stdout_path);
-
 }  // namespace bench

@@ -5,6 +5,7 @@
 // on a figure, since timing depends on the machine.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,60 +42,102 @@ bench::Profile profile_in(const fs::path& dir, const std::string& makefile) {
   return profile;
 }
 
-double best_replay(const fs::path& dir, const std::vector<std::string>& names, int times) {
-  const fs::path back = fs::current_path();
-  fs::current_path(dir);
-  double best = 0;
-  for (int i = 0; i < times; ++i) {
-    const double seconds = bench::replay_queries(names);
-    if (i == 0 || seconds < best) best = seconds;
-  }
-  fs::current_path(back);
-  return best;
-}
+// The runs of one command, in the order they were taken.
+struct Series {
+  std::vector<double> seconds;
+  long max_rss_kib = 0;  // the largest peak seen
 
-struct ReadingResult {
-  double seconds = 0;
-  double cat_seconds = 0;
-  std::size_t trace_bytes = 0;
+  void add(const bench::ChildRun& run) {
+    if (run.status != 0) throw std::runtime_error("a measured command exited with a failure");
+    seconds.push_back(run.seconds);
+    max_rss_kib = std::max(max_rss_kib, run.max_rss_kib);
+  }
+  // The least disturbed by the rest of the machine.
+  double best() const { return *std::min_element(seconds.begin(), seconds.end()); }
 };
 
-ReadingResult reading(const Options& options, const fs::path& root, std::size_t rules, int times) {
-  const fs::path dir = root / ("read" + std::to_string(rules));
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The median of the ratios of runs taken in turn, a[i] / b[i]: a drift of
+// the machine's speed moves both runs of a pair.
+double paired(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < a.size(); ++i) ratios.push_back(a[i] / b[i]);
+  return median(ratios);
+}
+
+// A target holds for the best runs and for the median of the pairs alike.
+void judge(const std::string& what, double best, double median_of_pairs, double target,
+           int times) {
+  std::printf("  %-30s x%.2f best of %d, x%.2f median of %d pairs; target <= x%.1f: %s\n",
+              what.c_str(), best, times, median_of_pairs, times, target,
+              verdict(best <= target && median_of_pairs <= target));
+}
+
+// One reading workload at one size, with its trace written once to a file,
+// so that cat copies the same bytes out of the page cache.
+struct ReadingSize {
+  std::size_t rules = 0;
+  fs::path dir;
+  std::size_t makefile_bytes = 0;
+  std::size_t trace_bytes = 0;
+  Series planner;
+  Series cat;
+};
+
+ReadingSize lay_out_reading(const Options& options, const fs::path& dir, const std::string& makefile,
+                            std::size_t rules) {
   fs::create_directory(dir);
-  const std::string makefile = bench::reading_makefile(rules);
   bench::write_file(dir / "read.mk", makefile);
   const bench::Profile profile = profile_in(dir, makefile);
-  const std::vector<std::string> argv{options.planner, "read.mk"};
-
-  const bench::ChildRun run = bench::best_of(times, argv, dir, "/dev/null");
-  // The same trace bytes, kept once in the page cache for cat to copy.
-  const fs::path trace = dir / "trace.out";
-  bench::run_child(argv, dir, trace.string());
-  const std::size_t trace_bytes = fs::file_size(trace);
-  if (trace_bytes != profile.reading_trace_bytes + profile.planning_trace_bytes)
+  bench::run_child({options.planner, "read.mk"}, dir, (dir / "trace.out").string());
+  ReadingSize size{rules, dir, makefile.size(), fs::file_size(dir / "trace.out"), {}, {}};
+  if (size.trace_bytes != profile.reading_trace_bytes + profile.planning_trace_bytes)
     throw std::runtime_error("the executable's trace differs in size from the library's");
-  const bench::ChildRun cat = bench::best_of(times, {"cat", trace.string()}, dir, "/dev/null");
-  fs::remove(trace);
+  return size;
+}
 
-  const double input = static_cast<double>(makefile.size());
-  const double read_share = static_cast<double>(profile.reading_trace_bytes) / trace_bytes;
-  std::printf("reading, %zu rules (%.2f MB makefile):\n", rules, input / 1e6);
-  std::printf("  wall time              %9.1f ms (best of %d)\n", run.seconds * 1e3, times);
-  std::printf("  trace                  %9.1f MB, %.1f%% of it A0's\n", trace_bytes / 1e6,
-              100 * read_share);
-  std::printf("  trace bytes per second %9.2f GB/s\n", trace_bytes / run.seconds / 1e9);
-  std::printf("  input bytes per second %9.1f MB/s\n", input / run.seconds / 1e6);
-  std::printf("  stat calls per second  %9.0f (%zu calls)\n",
-              static_cast<double>(profile.queries.size()) / run.seconds, profile.queries.size());
-  std::printf("  peak memory            %9.1f MiB (%.1fx the makefile)\n",
-              run.max_rss_kib * 1024.0 / kMiB, run.max_rss_kib * 1024.0 / input);
-  std::printf("  cat of the trace       %9.1f ms (%.2f GB/s); planner / cat %.2fx\n",
-              cat.seconds * 1e3, trace_bytes / cat.seconds / 1e9, run.seconds / cat.seconds);
-  std::printf("  target >= 5 GB/s: %s; within 1.6x of cat: %s; memory <= 5x + 8 MB: %s\n",
-              verdict(trace_bytes / run.seconds >= 5e9), verdict(run.seconds <= 1.6 * cat.seconds),
-              verdict(run.max_rss_kib * 1024.0 <= 5 * input + 8e6));
-  return {run.seconds, cat.seconds, trace_bytes};
+// A reading workload at `rules` and at twice as many: the planner and cat of
+// its trace run in turn, `times` rounds.
+void reading(const Options& options, const fs::path& root, const char* title, const char* tag,
+             std::string (*makefile)(std::size_t), std::size_t rules, int times) {
+  std::vector<ReadingSize> sizes;
+  for (const std::size_t n : {rules, 2 * rules}) {
+    sizes.push_back(lay_out_reading(options, root / (tag + std::to_string(n)), makefile(n), n));
+  }
+  for (int round = 0; round < times; ++round) {
+    for (ReadingSize& size : sizes) {
+      size.planner.add(bench::run_child({options.planner, "read.mk"}, size.dir, "/dev/null"));
+      const std::string trace = (size.dir / "trace.out").string();
+      size.cat.add(bench::run_child({"cat", trace}, size.dir, "/dev/null"));
+    }
+  }
+  std::printf("reading, %s:\n", title);
+  std::printf("  %7s %10s %10s %18s %18s %10s %s\n", "rules", "makefile", "trace",
+              "planner best/median", "cat best/median", "trace rate", "peak memory");
+  bool fits = true;
+  for (const ReadingSize& size : sizes) {
+    fs::remove(size.dir / "trace.out");
+    const double input = static_cast<double>(size.makefile_bytes);
+    const double peak = size.planner.max_rss_kib * 1024.0;
+    fits = fits && peak <= 5 * input + 8e6;
+    std::printf("  %7zu %7.2f MB %7.1f MB %7.1f / %5.1f ms %7.1f / %5.1f ms %5.2f GB/s %6.1f MiB (%.1fx)\n",
+                size.rules, input / 1e6, size.trace_bytes / 1e6, size.planner.best() * 1e3,
+                median(size.planner.seconds) * 1e3, size.cat.best() * 1e3,
+                median(size.cat.seconds) * 1e3, size.trace_bytes / size.planner.best() / 1e9,
+                peak / kMiB, peak / input);
+  }
+  for (const ReadingSize& size : sizes) {
+    judge(std::to_string(size.rules) + " rules, planner / cat", size.planner.best() / size.cat.best(),
+          paired(size.planner.seconds, size.cat.seconds), 1.3, times);
+  }
+  judge("doubling the rules", sizes[1].planner.best() / sizes[0].planner.best(),
+        paired(sizes[1].planner.seconds, sizes[0].planner.seconds), 2.1, times);
+  std::printf("  peak memory <= 5x the makefile + 8 MB at both sizes: %s\n", verdict(fits));
 }
 
 void planning(const Options& options, const fs::path& root, bench::PlanShape shape, int times) {
@@ -104,8 +147,17 @@ void planning(const Options& options, const fs::path& root, bench::PlanShape sha
   bench::write_file(dir / "plan.mk", makefile);
   bench::lay_out_planning_files(dir, shape);
   const bench::Profile profile = profile_in(dir, makefile);
-  const bench::ChildRun run = bench::best_of(times, {options.planner, "plan.mk"}, dir, "/dev/null");
-  const double replay = best_replay(dir, profile.queries, times);
+  // The planner and the same stat calls alone, in turn.
+  Series run;
+  std::vector<double> replay;
+  for (int i = 0; i < times; ++i) {
+    run.add(bench::run_child({options.planner, "plan.mk"}, dir, "/dev/null"));
+    const fs::path back = fs::current_path();
+    fs::current_path(dir);
+    replay.push_back(bench::replay_queries(profile.queries));
+    fs::current_path(back);
+  }
+  const double best_replay = *std::min_element(replay.begin(), replay.end());
   const auto todo = fs::file_size(dir / "todo.bat");
 
   const std::size_t trace_bytes = profile.reading_trace_bytes + profile.planning_trace_bytes;
@@ -115,18 +167,18 @@ void planning(const Options& options, const fs::path& root, bench::PlanShape sha
   std::printf("  A1 steps               %9ju; %zu stat calls; todo.bat %ju bytes\n",
               static_cast<std::uintmax_t>(profile.a1_steps), profile.queries.size(),
               static_cast<std::uintmax_t>(todo));
-  std::printf("  wall time              %9.1f ms (best of %d)\n", run.seconds * 1e3, times);
-  std::printf("  trace bytes per second %9.2f GB/s (%.1f MB)\n", trace_bytes / run.seconds / 1e9,
+  std::printf("  wall time              %9.1f ms best of %d, %.1f ms median\n", run.best() * 1e3,
+              times, median(run.seconds) * 1e3);
+  std::printf("  trace bytes per second %9.2f GB/s (%.1f MB)\n", trace_bytes / run.best() / 1e9,
               trace_bytes / 1e6);
-  std::printf("  input bytes per second %9.1f MB/s\n", makefile.size() / run.seconds / 1e6);
-  std::printf("  stat calls per second  %9.0f\n", queries / run.seconds);
   std::printf("  peak memory            %9.1f MiB\n", run.max_rss_kib * 1024.0 / kMiB);
-  std::printf("  the stat calls alone   %9.1f ms (%.0f per second); planner / stat loop %.2fx\n",
-              replay * 1e3, queries / replay, run.seconds / replay);
+  std::printf("  the stat calls alone   %9.1f ms best of %d (%.0f per second)\n",
+              best_replay * 1e3, times, queries / best_replay);
   std::printf("  walk in-process        %9.1f ms, trace discarded\n",
               profile.planning_seconds * 1e3);
-  std::printf("  target >= 1M steps: %s; within 1.2x of the stat loop: %s\n",
-              verdict(profile.a1_steps >= 1'000'000), verdict(run.seconds <= 1.2 * replay));
+  std::printf("  target >= 1M steps: %s\n", verdict(profile.a1_steps >= 1'000'000));
+  judge("planner / its stat calls", run.best() / best_replay, paired(run.seconds, replay), 1.1,
+        times);
 }
 
 // Peak memory on inputs whose walk once grew with everything waiting on its
@@ -187,12 +239,10 @@ int main(int argc, char** argv) {
     std::printf("planner: %s\n", options.planner.c_str());
     judged = !options.quick;
     if (options.quick) std::printf("quick run: small sizes; the targets are for the full run\n");
-    const ReadingResult single = reading(options, root, rules, times);
-    const ReadingResult twice = reading(options, root, 2 * rules, times);
-    const double ratio = twice.seconds / single.seconds;
-    const double per_byte = ratio * single.trace_bytes / twice.trace_bytes;
-    std::printf("doubling the rules: x%.2f the time (x%.2f per trace byte); target <= x2.1: %s\n",
-                ratio, per_byte, verdict(ratio <= 2.1));
+    reading(options, root, "shared names (one name in four known)", "read", bench::reading_makefile,
+            rules, times);
+    reading(options, root, "every name distinct", "distinct", bench::distinct_makefile, rules,
+            times);
     planning(options, root, options.quick ? bench::PlanShape{100, 64} : bench::PlanShape{1300, 64},
              times);
     memory(options, root, options.quick ? 10 : 1);

@@ -46,6 +46,16 @@ std::string reading_makefile(std::size_t rules) {
   return text;
 }
 
+std::string distinct_makefile(std::size_t rules) {
+  std::string text;
+  text.reserve(rules * 42);
+  for (std::size_t i = 0; i < rules; ++i) {
+    text += numbered("t", i) + ".o: " + numbered("s", i) + ".c " + numbered("h", i) + ".h " +
+            numbered("c", i) + ".h\n";
+  }
+  return text;
+}
+
 std::string planning_makefile(PlanShape shape) {
   const std::size_t mids = 8 * shape.per_block;
   std::string text = "all:";
@@ -98,7 +108,7 @@ std::vector<MemoryCase> memory_makefiles(std::size_t scale) {
                    "a:" + repeated(" d", square) + "\nd:" + repeated(" e", square) + "\n"});
   std::string chain;
   for (std::size_t i = 0; i < rules; ++i) {
-    const std::string goal = "r" + std::to_string(i);
+    const std::string goal = std::string("r").append(std::to_string(i));  // not "r" + ...: g++ 12 -O3 warns falsely
     chain += goal + ": r" + std::to_string(i + 1) + "\n\tmake " + goal + "\n";
   }
   cases.push_back({"a chain of " + std::to_string(rules) + " rules, missing", chain});

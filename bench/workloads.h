@@ -13,6 +13,10 @@ namespace bench {
 // command. The first goal's dependencies are leaves, so the walk is a few
 // steps and the run is the reading phase.
 std::string reading_makefile(std::size_t rules);
+// The same number of rules without commands, every name its own: each rule
+// "tN.o: sN.c hN.h cN.h", so that every lookup of the name index is a new
+// name and the index grows with every name read.
+std::string distinct_makefile(std::size_t rules);
 
 // The planning workload: a root over `blocks` blocks; each block depends on
 // `per_block` of the 8 * `per_block` mid goals, each mid on three leaves.

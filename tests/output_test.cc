@@ -18,17 +18,16 @@ struct FailingSink final : Sink {
 };
 
 // Every byte once, in order, wherever the buffer's edge falls: a message
-// that fits, one that fills it exactly, a prefix of an array that does not
-// fit the room left, one larger than the whole buffer.
+// that fits, one that fills it exactly, one that does not fit the room
+// left, one larger than the whole buffer.
 TEST(Output, KeepsEveryByteAcrossBlockEdgesAndStopsAtTheFirstFailure) {
-  const std::array<char, 4> step{'p', 'q', 'r', 's'};
   FailingSink sink(4);
   Output out(sink, 8);
   out.put("abc");
   out.put("defgh");  // full: nothing written yet
   EXPECT_EQ(sink.data, "");
-  out.put_prefix(step, 2);  // no room: the block goes, then "pq"
-  out.put_prefix(step, 3);
+  out.put("pq");  // no room: the block goes, then "pq"
+  out.put("pqr");
   out.put_text("x\ny");  // "y" starts the third block
   EXPECT_EQ(sink.data, "abcdefghpqpqrx\r\n");
   out.put(std::string(20, 'z'));  // after "y", straight through

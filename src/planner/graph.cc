@@ -15,9 +15,9 @@ VertexIndex Graph::add_vertex(std::string_view name) {
   if (found) return *found;
   // The last index stays free: the name index marks empty slots with it.
   if (size_ >= std::numeric_limits<VertexIndex>::max()) throw std::length_error("too many vertices");
-  if (size_ % kChunk == 0) {
+  if (chunks_.empty() || chunks_.back().size() == kFirstChunk << (chunks_.size() - 1)) {
     chunks_.emplace_back();
-    chunks_.back().reserve(kChunk);  // filled in place, never reallocated
+    chunks_.back().reserve(kFirstChunk << (chunks_.size() - 1));  // filled in place, never moved
   }
   chunks_.back().push_back({text_.store(name), {}, {}});
   const auto index = static_cast<VertexIndex>(size_++);

@@ -9,6 +9,7 @@
 // Nothing is allocated per vertex or per rule.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "planner/name_index.h"
 #include "planner/text_arena.h"
 #include "planner/vertex.h"
+#include "platform/large_pages.h"
 
 namespace planner {
 
@@ -84,8 +86,10 @@ class Graph {
   std::uint64_t step_count() const;
 
  private:
-  static constexpr unsigned kChunkBits = 12;
-  static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+  // Chunk k holds kFirstChunk << k records: a small graph stays small, and a
+  // big one has chunks of large pages.
+  static constexpr unsigned kFirstChunkBits = 12;
+  static constexpr std::size_t kFirstChunk = std::size_t{1} << kFirstChunkBits;
 
   struct Record {
     std::string_view name;                      // in text_
@@ -93,20 +97,35 @@ class Graph {
     ListPool<std::string_view>::List commands;  // in commands_, the texts in text_
   };
 
+  using Chunk = std::vector<Record, LargePageAllocator<Record>>;  // filled in place, never moved
+
+  // Where a vertex's record lies: its chunk, and its place in the chunk.
+  struct Place {
+    std::size_t chunk;
+    std::size_t at;
+  };
+  static Place place_of(VertexIndex vertex) {
+    // The size of the vertex's chunk, in kFirstChunk records.
+    const std::size_t size = std::bit_floor((std::size_t{vertex} >> kFirstChunkBits) + 1);
+    return {static_cast<std::size_t>(std::countr_zero(size)),
+            vertex + kFirstChunk - kFirstChunk * size};
+  }
   const Record& record(VertexIndex vertex) const {
-    return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
+    const Place place = place_of(vertex);
+    return chunks_[place.chunk][place.at];
   }
   Record& record(VertexIndex vertex) {
-    return chunks_[vertex >> kChunkBits][vertex & (kChunk - 1)];
+    const Place place = place_of(vertex);
+    return chunks_[place.chunk][place.at];
   }
 
-  std::vector<std::vector<Record>> chunks_;  // records, kChunk to a chunk
-  std::size_t size_ = 0;                     // records in all chunks
-  TextArena text_;                           // names and command texts
-  ListPool<VertexIndex> children_;           // every vertex's children
-  ListPool<std::string_view> commands_;      // every vertex's commands
-  NameIndex index_;                          // every name, so that lookups stay constant-time
-  std::vector<bool> goals_;                  // by vertex: a rule's goal; past its end: not
+  std::vector<Chunk> chunks_;            // records, chunk k from vertex kFirstChunk * (2^k - 1)
+  std::size_t size_ = 0;                 // records in all chunks
+  TextArena text_;                       // names and command texts
+  ListPool<VertexIndex> children_;       // every vertex's children
+  ListPool<std::string_view> commands_;  // every vertex's commands
+  NameIndex index_;                      // every name, so that lookups stay constant-time
+  std::vector<bool> goals_;              // by vertex: a rule's goal; past its end: not
 };
 
 }  // namespace planner

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/large_pages.h"
+
 namespace planner {
 
 // A list lies in one run of the array, which keeps room for it up to the next
@@ -51,7 +53,7 @@ class ListPool {
     }
   }
 
-  std::vector<T> items_;  // every list's run, and the runs that lists have left
+  std::vector<T, LargePageAllocator<T>> items_;  // every list's run, and the runs lists have left
 };
 
 }  // namespace planner

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "planner/vertex.h"
+#include "platform/large_pages.h"
 
 namespace planner {
 
@@ -66,15 +67,17 @@ class NameIndex {
   }
 
   void grow() {
-    std::vector<Slot> old(slots_.empty() ? kFirstSize : 2 * slots_.size());
+    std::vector<Slot, LargePageAllocator<Slot>> old(slots_.empty() ? kFirstSize
+                                                                   : 2 * slots_.size());
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.vertex != kEmpty) place(slot);
     }
   }
 
-  std::vector<Slot> slots_;
-  std::size_t used_ = 0;
+  // Read at random, one probe per new name: in large pages once it is big.
+  std::vector<Slot, LargePageAllocator<Slot>> slots_;
+  std::size_t used_ = 0;  // slots holding a vertex
 };
 
 }  // namespace planner

@@ -70,4 +70,13 @@ void remove_on_interrupt(const char* path);
 // error's line and returns to its start; 0: the line is clear.
 void blank_on_interrupt(std::size_t width);
 
+// `size` bytes straight from the system, zeroed, on a kLargePage boundary
+// and backed by large pages where the system gives them (see
+// LargePageAllocator); nullptr when there is no memory. free_large(at, size)
+// gives them back to the system at once, so that a process that builds
+// many graphs, as a session does, does not keep what the last one held.
+constexpr std::size_t kLargePage = std::size_t{1} << 21;
+void* allocate_large(std::size_t size);
+void free_large(void* at, std::size_t size);
+
 }  // namespace planner::os

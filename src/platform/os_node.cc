@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/os.h"
@@ -103,5 +104,9 @@ std::int64_t modification_time(const char* path, FileId* id) {
 }
 
 bool stderr_is_terminal() { return node_stderr_is_terminal() != 0; }
+
+// WebAssembly's memory has no large pages: plain allocations.
+void* allocate_large(std::size_t size) { return ::operator new(size, std::nothrow); }
+void free_large(void* at, std::size_t) { ::operator delete(at); }
 
 }  // namespace planner::os

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,5 +155,36 @@ void remove_on_interrupt(const char* path) {
 void blank_on_interrupt(std::size_t width) {
   blank_width = static_cast<std::sig_atomic_t>(width);
 }
+
+#ifndef __EMSCRIPTEN__  // emscripten's mmap is malloc's, and cannot be cut
+namespace {
+
+// Whole large pages, so that the mapping ends on a boundary too.
+std::size_t large_pages_for(std::size_t size) { return (size + kLargePage - 1) & ~(kLargePage - 1); }
+
+}  // namespace
+
+void* allocate_large(std::size_t size) {
+  const std::size_t length = large_pages_for(size);
+  if (length < size || length + kLargePage < length) return nullptr;
+  // One large page more than needed, to cut a boundary out of.
+  void* mapped = mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  char* const start = static_cast<char*>(mapped);
+  const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(start);
+  char* const at = start + (large_pages_for(address) - address);
+  if (at != start) munmap(start, static_cast<std::size_t>(at - start));
+  if (at + length != start + length + kLargePage) {
+    munmap(at + length, static_cast<std::size_t>(start + length + kLargePage - (at + length)));
+  }
+#ifdef MADV_HUGEPAGE
+  madvise(at, length, MADV_HUGEPAGE);  // refused or not, the memory works the same
+#endif
+  return at;
+}
+
+void free_large(void* at, std::size_t size) { munmap(at, large_pages_for(size)); }
+#endif
 
 }  // namespace planner::os

@@ -191,4 +191,12 @@ void blank_on_interrupt(std::size_t width) {
   InterlockedExchange(&blank_width, static_cast<LONG>(width));
 }
 
+// Large pages on Windows need a privilege that ordinary users lack: these
+// are plain pages, on the allocation granularity.
+void* allocate_large(std::size_t size) {
+  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void free_large(void* at, std::size_t) { VirtualFree(at, 0, MEM_RELEASE); }
+
 }  // namespace planner::os

@@ -2,7 +2,6 @@
 // translation, so what leaves it is the same on every platform.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -59,18 +58,14 @@ class Output {
     put(message.view());
   }
 
-  // The first `size` bytes of `bytes`. Copying the whole array lets the
-  // compiler use a few wide moves instead of a call sized at run time; the
-  // bytes past `size` are overwritten by what comes next or never sent.
-  template <std::size_t N>
-  void put_prefix(const std::array<char, N>& bytes, std::size_t size) {
-    if (static_cast<std::size_t>(end_ - pos_) >= N) {
-      std::memcpy(pos_, bytes.data(), N);
-      pos_ += size;
-    } else {
-      put(std::string_view(bytes.data(), size));
-    }
-  }
+  // Direct writing, for a loop that puts many small pieces: it writes at
+  // cursor(), never past end(), keeping its position in a register, and
+  // hands the new position to commit() before any other call. Through put(),
+  // every piece would reload and store the position, since a store through a
+  // char pointer may change anything.
+  char* cursor() const { return pos_; }
+  const char* end() const { return end_; }
+  void commit(char* pos) { pos_ = pos; }
 
   // One character of text: a line feed leaves as CR LF, any other byte as it
   // is.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 
 #include "reader/a0_messages.h"
@@ -59,13 +60,18 @@ struct Parser::StepTable {
   // every time is cheaper than a copy of the exact size.
   static constexpr std::size_t kSlot = 96;
 
-  struct Step {
-    std::array<char, kSlot> bytes{};  // what the step prints, then unused bytes
-    std::uint8_t size = 0;            // how many of `bytes` the step prints
-    std::uint8_t next = 0;            // the state after the step
+  // What feed() reads: 128 bytes, so that finding a step is two shifts.
+  struct alignas(32) Step {
+    std::array<char, kSlot> bytes{};     // what the step prints, then unused bytes
+    std::uint8_t size = 0;               // how many of `bytes` the step prints
+    std::uint8_t next = 0;               // the state after the step
+    Dispatch dispatch = Dispatch::kNone;  // what feed() does
+  };
+  static_assert(sizeof(Step) == 128);
+  // What only viewers read, kept apart so that it does not widen a Step.
+  struct Explained {
     Action action = Action::kNone;
-    Dispatch dispatch = Dispatch::kNone;      // what feed() does
-    std::uint8_t evaluations = 0;             // how many of `evaluated` it made
+    std::uint8_t evaluations = 0;           // how many of `evaluated` it made
     std::array<Evaluation, 4> evaluated{};  // in order
   };
   StepTable();
@@ -75,37 +81,70 @@ struct Parser::StepTable {
     return table;
   }
   std::array<std::array<Step, 256>, kStates> steps;
+  std::array<std::array<Explained, 256>, kStates> explained;
 };
 
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
+// The state and the output position stay in registers, as no action prints.
+// z1 and z2, the actions of most characters, append here as their members
+// do, without noting the action, which only building the table needs; the
+// other actions, and the notices, go through act().
 void Parser::feed(std::string_view chars) {
+  if (chars.empty()) return;
   const StepTable& table = StepTable::get();
+  constexpr std::size_t kSlot = StepTable::kSlot;
+  auto at = static_cast<std::size_t>(state);
+  char* out = trace_.cursor();
+  const char* const end = trace_.end();
   for (std::size_t i = 0; i < chars.size(); ++i) {
     const char c = chars[i];
-    ch = c;
-    const StepTable::Step& s =
-        table.steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
-    switch (s.dispatch) {
-      case Dispatch::kNone: break;
-      case Dispatch::kZ1: z1(); break;
-      case Dispatch::kZ2: z2(); break;
-      case Dispatch::kZ3: z3(); break;
-      case Dispatch::kZ4: z4(); break;
-      case Dispatch::kZ5: z5(); break;
-      case Dispatch::kZ6: z6(); break;
-      case Dispatch::kDropped: dropped(fed_ + i); break;
-      case Dispatch::kZ5LineEnd:
-        z5();
-        line_end(fed_ + i);
-        break;
-      case Dispatch::kZ4LineEnd: z4(); [[fallthrough]];
-      case Dispatch::kLineEnd: line_end(fed_ + i); break;
+    const StepTable::Step& s = table.steps[at][static_cast<unsigned char>(c)];
+    if (s.dispatch != Dispatch::kNone) {
+      if (s.dispatch == Dispatch::kZ1) {
+        buffers.append_goal(c);
+      } else if (s.dispatch == Dispatch::kZ2) {
+        buffers.append_item(c);
+      } else {
+        state = static_cast<std::int32_t>(at);
+        ch = c;
+        act(s.dispatch, fed_ + i);
+      }
     }
-    state = s.next;
-    trace_.put_prefix(s.bytes, s.size);
+    at = s.next;
+    if (static_cast<std::size_t>(end - out) >= kSlot) {
+      std::memcpy(out, s.bytes.data(), kSlot);
+      out += s.size;
+    } else {
+      // The buffer is full, or smaller than a slot: put() flushes it.
+      trace_.commit(out);
+      trace_.put(std::string_view(s.bytes.data(), s.size));
+      out = trace_.cursor();
+    }
   }
+  trace_.commit(out);
+  state = static_cast<std::int32_t>(at);
+  ch = chars.back();
   fed_ += chars.size();
+}
+
+void Parser::act(Dispatch dispatch, std::uint64_t offset) {
+  switch (dispatch) {
+    case Dispatch::kNone: break;
+    case Dispatch::kZ1: z1(); break;
+    case Dispatch::kZ2: z2(); break;
+    case Dispatch::kZ3: z3(); break;
+    case Dispatch::kZ4: z4(); break;
+    case Dispatch::kZ5: z5(); break;
+    case Dispatch::kZ6: z6(); break;
+    case Dispatch::kDropped: dropped(offset); break;
+    case Dispatch::kZ5LineEnd:
+      z5();
+      line_end(offset);
+      break;
+    case Dispatch::kZ4LineEnd: z4(); [[fallthrough]];
+    case Dispatch::kLineEnd: line_end(offset); break;
+  }
 }
 
 // Out of the way of feed(): most makefiles drop nothing.
@@ -122,9 +161,11 @@ void Parser::line_end(std::uint64_t offset) {
 }
 
 Parser::StepView Parser::step_view(std::int32_t state, char c) {
-  const StepTable::Step& s =
-      StepTable::get().steps[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
-  return {{s.bytes.data(), s.size}, s.next, s.action, {s.evaluated.data(), s.evaluations}};
+  const auto row = static_cast<std::size_t>(state);
+  const auto column = static_cast<unsigned char>(c);
+  const StepTable::Step& s = StepTable::get().steps[row][column];
+  const StepTable::Explained& e = StepTable::get().explained[row][column];
+  return {{s.bytes.data(), s.size}, s.next, e.action, {e.evaluated.data(), e.evaluations}};
 }
 
 // A line feed ends a line whatever the state does with it; a byte for which
@@ -170,11 +211,10 @@ Parser::StepTable::StepTable() {
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
-      step.action = action;
       step.dispatch = dispatch_of(static_cast<char>(b), action,
                                   {scratch.evaluated_.data(), scratch.evaluations_});
-      step.evaluations = static_cast<std::uint8_t>(scratch.evaluations_);
-      step.evaluated = scratch.evaluated_;
+      explained[s][b] = {action, static_cast<std::uint8_t>(scratch.evaluations_),
+                         scratch.evaluated_};
       sink.data.clear();
     }
   }
@@ -264,6 +304,16 @@ bool Parser::x2() { return report(2, kind_of(ch) == Kind::kColon, a0::kX2.view()
 bool Parser::x3() { return report(3, kind_of(ch) == Kind::kSpace, a0::kX3.view()); }
 bool Parser::x4() { return report(4, kind_of(ch) == Kind::kLineEnd, a0::kX4.view()); }
 bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view()); }
+
+void Parser::z1() {
+  took(Action::kZ1);
+  buffers.append_goal(ch);
+}
+
+void Parser::z2() {
+  took(Action::kZ2);
+  buffers.append_item(ch);
+}
 
 void Parser::z3() {
   took(Action::kZ3);

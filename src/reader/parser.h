@@ -82,6 +82,8 @@ class Parser {
     kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
   };
 
+  // The actions feed() does not run inline, and the notices.
+  void act(Dispatch dispatch, std::uint64_t offset);
   void step();
   void trace_state();
   bool report(std::uint8_t condition, bool value, std::string_view message);
@@ -94,16 +96,8 @@ class Parser {
   bool x3();
   bool x4();
   bool x5();
-  // z1 and z2 run on most characters: defined here, so that feed() has them
-  // inline.
-  void z1() {
-    took(Action::kZ1);
-    buffers.append_goal(ch);
-  }
-  void z2() {
-    took(Action::kZ2);
-    buffers.append_item(ch);
-  }
+  void z1();
+  void z2();
   void z3();
   void z4();
   void z5();
