@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -143,6 +144,30 @@ bool happens(const Event& e, const Happened& h) {
   return false;
 }
 
+// The conditions a step evaluated, against the lines it printed: each line
+// of a condition ("x3 :", "!x3:", "e1:"), in order, and between them only
+// conditions that did not hold and printed nothing.
+void check_evaluated(const Session& session) {
+  std::vector<Evaluation> printed;
+  std::string_view text = session.printed();
+  for (std::size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+    const bool no = text.starts_with('!');
+    if (text.substr(no).starts_with("e1")) printed.push_back({0, true});
+    if (text.substr(no).starts_with('x') && text.size() > no + 1u && std::isdigit(text[no + 1]))
+      printed.push_back({static_cast<std::uint8_t>(text[no + 1] - '0'), !no});
+  }
+  std::size_t matched = 0;
+  for (const Evaluation e : session.evaluated()) {
+    if (matched < printed.size() && e.number == printed[matched].number &&
+        e.value == printed[matched].value) {
+      ++matched;
+    } else {
+      require(!e.value, "a condition that holds prints its line");
+    }
+  }
+  require(matched == printed.size(), "a condition line printed is a condition evaluated");
+}
+
 // The session, stepped from the first step to the last, prints the straight
 // run's trace and writes its todo.bat; a seek anywhere, in an order the input
 // chooses, shows what stepping there showed, and so do the queries by range.
@@ -150,13 +175,31 @@ void check_session(std::string_view bytes, const std::string& printed, const std
                    const std::string& refusal, std::uint32_t seed) {
   const auto times = [seed](std::string_view name) { return invented_time(name, seed); };
   Session session(bytes, times, 1 + bytes.size() % 7);
+  // Every delivered character's place in the file: a CR counts in the
+  // offset, not in the column.
+  std::uint64_t index = 0, line = 1, column = 1;
+  for (std::size_t offset = 0; offset < bytes.size() && bytes[offset] != '\x1A'; ++offset) {
+    if (bytes[offset] == '\r') continue;
+    const Position at = session.position(index++);
+    require(at.offset == offset && at.line == line && at.column == column,
+            "a character's place in the file is known");
+    bytes[offset] == '\n' ? (++line, column = 1) : ++column;
+  }
   std::vector<std::string> views{seen(session)};
   std::vector<std::size_t> starts{0, 0};  // where each step's bytes begin in `stepped`
   std::string stepped;
   std::vector<Happened> happened(1);
   std::uint64_t todo_lines = 0;
   std::size_t size1 = 0;
+  const std::uint64_t chars = session.chars();
   while (session.step()) {
+    const std::uint64_t n = session.at();
+    require(session.phase() == (n <= chars       ? Phase::kReading
+                                : n == chars + 1 ? Phase::kReadEnd
+                                : refusal.empty() ? Phase::kPlanning
+                                                  : Phase::kRefused),
+            "a step knows its phase");
+    check_evaluated(session);
     stepped += session.printed();
     starts.push_back(stepped.size());
     views.push_back(seen(session));

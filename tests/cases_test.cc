@@ -10,7 +10,12 @@
 //               time NAME SECONDS  set a file's time, creating it empty; seconds
 //                                  since 1970, e.g. -0.5; NAME ".", last, sets
 //                                  the directory's own
+//               mode NAME OCTAL    set a file's permissions, and run without
+//                                  root's power to pass over them; NAME "."
+//                                  sets the directory's own
 //               status N           the exit status expected (default 0)
+//               merged             standard error goes into standard output,
+//                                  as with 2>&1, and `stdout` holds both
 //               posix              the run needs a POSIX system
 //               native             ... and a native build: Node.js passes the
 //                                  command line as UTF-8 text, and has no
@@ -76,6 +81,8 @@ TEST_P(Cases, Run) {
     const std::string key = w.empty() ? "#" : w[0];
     if (key == "args") {
       std::transform(w.begin() + 1, w.end(), std::back_inserter(child.argv), unescape);
+    } else if (key == "merged") {
+      child.merged = true;
     } else if (key == "status") {
       status = std::stoi(w.at(1));
     } else if ((key == "posix" && wine) || (key == "native" && (wine || node))) {
@@ -86,6 +93,9 @@ TEST_P(Cases, Run) {
       fs::create_symlink(w.at(2), work.path() / w.at(1));
     } else if (key == "fifo") {
       ASSERT_EQ(mkfifo((work.path() / w.at(1)).c_str(), 0666), 0);
+    } else if (key == "mode") {
+      fs::permissions(work.path() / w.at(1), fs::perms(std::stoi(w.at(2), nullptr, 8)));
+      child.unprivileged = true;
     } else if (key == "time") {
       work.write(w.at(1), "", std::stod(w.at(2)));
     } else if (key == "example") {
@@ -98,6 +108,7 @@ TEST_P(Cases, Run) {
   }
   child.dir = work.path();
   const auto r = test::run(child);
+  if (child.unprivileged && r.status == 126) GTEST_SKIP() << "root cannot give up its override";
   EXPECT_EQ(r.status, status);
   std::string shown = exe.string();  // as the usage lines name it
   if (wine) {

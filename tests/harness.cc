@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <linux/capability.h>
 #include <pty.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,8 +101,9 @@ RunResult run(const Child& child) {
     const int out = child.close_after > 0
                         ? pipe_ends[1]
                         : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err =
-        child.terminal ? terminal[1] : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = child.terminal ? terminal[1]
+                    : child.merged ? out
+                                   : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     // The signal sent takes its default action, however this process was
     // started, and leaves no core file.
     if (child.signal != 0) signal(child.signal, SIG_DFL);
@@ -108,6 +111,12 @@ RunResult run(const Child& child) {
         setrlimit(RLIMIT_FSIZE, &files) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 ||
         (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
       _exit(127);
+    // Root keeps its uid, and so its own files, but not the override, which
+    // exec would give back unless it leaves the bounding set.
+    if (child.unprivileged && geteuid() == 0 &&
+        (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 ||
+         prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0))
+      _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);

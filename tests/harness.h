@@ -40,6 +40,11 @@ struct Child {
   std::uint64_t memory_limit = 0;  // address space in bytes; 0: no limit
   int seconds = 60;
   bool terminal = false;  // standard error is a pseudo-terminal, its text captured
+  bool merged = false;    // standard error goes where standard output goes, as 2>&1
+  // Run by root, the child has no power to pass over files' permissions, so
+  // that it meets them as a user does; it exits with 126 when it cannot drop
+  // that power.
+  bool unprivileged = false;
   int signal = 0;         // sent after `signal_after` milliseconds, when not 0
   int signal_after = 0;
 };

@@ -219,28 +219,15 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
       EXPECT_EQ(err, row.error.empty() ? "" : error + "\n");
     }
     if (row.terminal) {
-      // The last line drawn agrees with itself (the share done, the time left
-      // at the rate so far, each time cut to whole seconds), is blanked by the
-      // interruption, and lines are drawn a few times a second, not at every
-      // check of the clock.
+      // Drawn on the system's clock, of the walk's exact total, a few times a
+      // second, not at every check of the clock; blanked by the interruption.
+      // Its forms are the progress test's.
       const std::string drawn = r.err.substr(0, r.err.find_last_not_of("\r ") + 1);
       const std::string last = drawn.substr(drawn.rfind('\r') + 1);
       EXPECT_TRUE(r.err.ends_with("\r" + std::string(last.size(), ' ') + "\r"));
-      std::smatch m;
-      ASSERT_TRUE(
-          std::regex_match(last, m,
-                           std::regex(R"(planner: step ([\d,]+) of 27,262,972 )"
-                                      R"(\((\d+\.\d)%\), [\d,]+ commands written, )"
-                                      R"((\d+):(\d\d) elapsed, about (\d+):(\d\d) left *)")))
+      EXPECT_TRUE(std::regex_match(
+          last, std::regex(R"(planner: step [\d,]+ of 27,262,972 \(.*, 0:0[12] elapsed, .* left *)")))
           << last;
-      const auto number = [&m](int i) {
-        return std::stod(std::regex_replace(m[i].str(), std::regex(","), ""));
-      };
-      const double done = number(1) / 27'262'972, elapsed = number(3) * 60 + number(4);
-      const double left = number(5) * 60 + number(6);
-      EXPECT_NEAR(number(2), 100 * done, 0.051);
-      EXPECT_GE(left, elapsed * (1 / done - 1) - 1);
-      EXPECT_LE(left, (elapsed + 1) * (1 / done - 1));
       EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\r'), 10);
     }
     if (row.plan != nullptr) {

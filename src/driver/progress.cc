@@ -41,15 +41,16 @@ std::string duration(double seconds) {
 
 }  // namespace
 
-Progress::Progress(std::uint64_t total_steps)
+Progress::Progress(std::uint64_t total_steps, Clock::time_point (*now)())
     : total_(total_steps),
-      start_(Clock::now()),
+      now_(now),
+      start_(now()),
       next_draw_(start_ + 1s) {}
 
 void Progress::update(std::uint64_t steps, std::uint64_t commands) {
   if (++calls_ < kClockEvery) return;
   calls_ = 0;
-  const Clock::time_point now = Clock::now();
+  const Clock::time_point now = now_();
   if (now < next_draw_) return;
   next_draw_ = now + 250ms;
   const double elapsed = std::chrono::duration<double>(now - start_).count();

@@ -16,7 +16,10 @@ namespace planner {
 // and blanked by a signal that ends the run.
 class Progress {
  public:
-  explicit Progress(std::uint64_t total_steps);
+  using Clock = std::chrono::steady_clock;
+
+  // `now` reads the clock: the steady clock, or one that a caller moves.
+  explicit Progress(std::uint64_t total_steps, Clock::time_point (*now)() = Clock::now);
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
   ~Progress() { clear(); }
@@ -26,12 +29,12 @@ class Progress {
   void clear();
 
  private:
-  using Clock = std::chrono::steady_clock;
   static constexpr unsigned kClockEvery = 8;
 
   void draw(const std::string& line);
 
   std::uint64_t total_;          // steps of the whole walk
+  Clock::time_point (*now_)();   // the clock
   Clock::time_point start_;      // when the walk began
   Clock::time_point next_draw_;  // no redraw before this
   unsigned calls_ = 0;           // updates since the clock was last read

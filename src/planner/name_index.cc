@@ -10,7 +10,7 @@ namespace planner {
 
 namespace {
 
-using Key = std::array<std::uint64_t, 2>;
+using Key = NameIndex::Key;
 
 Key random_key() {
   try {
@@ -52,6 +52,10 @@ struct Sip {
 
 std::uint32_t NameIndex::hash(std::string_view name) {
   static const Key key = random_key();
+  return hash(name, key);
+}
+
+std::uint32_t NameIndex::hash(std::string_view name, const Key& key) {
   Sip s{key[0] ^ 0x736f6d6570736575u, key[1] ^ 0x646f72616e646f6du,
         key[0] ^ 0x6c7967656e657261u, key[1] ^ 0x7465646279746573u};
   const char* p = name.data();

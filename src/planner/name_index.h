@@ -5,6 +5,7 @@
 // whole.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,11 +19,15 @@ namespace planner {
 
 class NameIndex {
  public:
+  using Key = std::array<std::uint64_t, 2>;  // SipHash's k0 and k1
+
   // SipHash-1-3 under a key drawn once per run: names chosen so that they
   // collide cannot be made without the key, so no makefile can turn lookups
   // into long probes. 32 bits choose the slot and tell names apart; more
   // would only make the slots bigger.
   static std::uint32_t hash(std::string_view name);
+  // The same under `key`: SipHash-1-3's 64 bits, cut to the low 32.
+  static std::uint32_t hash(std::string_view name, const Key& key);
 
   // The vertex whose name, as `name_of(vertex)` gives it, equals `name`.
   template <typename NameOf>

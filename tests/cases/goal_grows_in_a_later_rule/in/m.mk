@@ -1,0 +1,6 @@
+a: x b
+	ca1
+b: y
+	cb
+a: z
+	ca2
