@@ -107,11 +107,15 @@ function go(n) {
   page.run.seek(n);
   render();
 }
-function pause() {
+// Stopped at the end, the page keeps showing the rate the run ended at.
+function stopPlaying() {
   page.stop?.();
   page.stop = null;
   page.played = [];
   $('play').textContent = 'Play ▶';
+}
+function pause() {
+  stopPlaying();
   setText('rate', '');
 }
 function play() {
@@ -123,7 +127,7 @@ function play() {
   page.stop = page.run.play((run) => {
     render();
     showRate(run.at);
-    if (run.at === run.total) pause();
+    if (run.at === run.total) stopPlaying();
   }, {
     rate: RATES[$('speed').value],
     wait: (f, ms) => (ms < 20 ? requestAnimationFrame(f) : setTimeout(f, ms)),

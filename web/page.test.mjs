@@ -424,7 +424,7 @@ test('playing a graph of 200 vertices: redraws a second', async () => {
     await press(' ');
     await page.waitForTimeout(2000);
     assert.match(await text('#rate'), /^[\d,]+ steps\/s$/);
-    await press(' ');
+    if ((await text('#play')) !== 'Play ▶') await press(' ');  // a fast machine may have reached the end
     assert.equal(await text('#play'), 'Play ▶');
     const [redraws, steps] = await page.evaluate(([r, a]) => [window.plannerPage.redraws - r - 1, window.plannerPage.run.at - a], before);
     figures.push(`at ${speed}: ${steps / 2} steps and ${redraws / 2} redraws a second`);
