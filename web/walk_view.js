@@ -113,7 +113,7 @@ export class WalkView {
     const first = n - lines.length;
     const shown = this.todoShown;
     if (shown.first === first && shown.n === n) return;
-    setText('todo-size', n > lines.length ? `(${n.toLocaleString()} lines, the last ${lines.length})` : `(${n} lines)`);
+    setText('todo-size', n > lines.length ? `(${n.toLocaleString()} lines, the last ${lines.length})` : `(${n} line${n === 1 ? '' : 's'})`);
     const keep = shown.first === first && shown.n < n ? shown.n - first : 0;
     if (keep === 0) list.replaceChildren();
     list.append(...lines.slice(keep).map((l) => this.todoItem(l)));
