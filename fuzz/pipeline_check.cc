@@ -217,14 +217,26 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     }
     todo_lines = session.todo_lines();
     size1 = session.stack_size(1);
+    if (session.stack_size(2) > 0) {
+      const StackEntry top = session.stack_entry(2, session.stack_size(2) - 1);
+      require(top.marked == (top.marks > 0) && top.marked == (top.marked_at > 0) &&
+                  top.marked_at <= n && (!top.marked || happened.at(top.marked_at).mark),
+              "a mark on stack 2 names the step that set it");
+    }
   }
   require(session.at() == session.total() && views.size() == session.total() + 1,
           "the session takes the steps it counts");
   require(stepped == printed, "the session prints the program's trace");
   require(session.refusal() == refusal, "the session refuses as the program does");
   std::string written;
-  for (const TodoLine& line : session.todo(0, session.todo_lines())) written += line.text + "\r\n";
+  for (const TodoLine& line : session.todo(0, session.todo_lines())) {
+    written += line.text + "\r\n";
+    require(happened.at(line.step).commands > 0 && line.missing == (line.marks == 0) &&
+                line.missing == (line.marked_at == 0) && (line.missing || happened.at(line.marked_at).mark),
+            "a line of todo.bat names the step that wrote it and why");
+  }
   require(written == todo, "the session writes the program's todo.bat");
+  require(session.trace(0, session.total() + 9) == stepped, "a range past the end stops there");
   const auto lines = [&](std::uint64_t step) { return count(stepped.substr(0, starts[step]), "\n"); };
   for (std::size_t i = 0; i + 1 < bytes.size() && i < 32; i += 2) {
     const auto pick = [&](std::size_t at) {
