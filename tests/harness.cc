@@ -120,6 +120,7 @@ RunResult run(const Child& child) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (child.no_stderr) close(2);
     if (reader >= 0) close(reader);
     execvp(argv[0], argv.data());
     _exit(127);

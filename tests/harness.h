@@ -41,6 +41,7 @@ struct Child {
   int seconds = 60;
   bool terminal = false;  // standard error is a pseudo-terminal, its text captured
   bool merged = false;    // standard error goes where standard output goes, as 2>&1
+  bool no_stderr = false;  // standard error closed, as 2>&-
   // Run by root, the child has no power to pass over files' permissions, so
   // that it meets them as a user does; it exits with 126 when it cannot drop
   // that power.

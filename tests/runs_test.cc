@@ -58,6 +58,7 @@ enum class Setup {
   kStdoutToPlan,     // planner m.mk > todo.bat
   kStdoutToMakefile, // planner m.mk > m.mk
   kLockHeld,         // another process holds the directory's lock
+  kNoStderr,         // planner m.mk 2>&-
 };
 
 struct Row {
@@ -131,6 +132,10 @@ const Row kRows[] = {
      "standard output is the plan file todo.bat: the plan would replace the trace", ""},
     {"standard output into the makefile", ladder32, Setup::kStdoutToMakefile,
      "standard output is the makefile 'm.mk': the trace would overwrite it", "keep"},
+    // No file the run opens may take the closed stream's place: the warning
+    // for x would go into it.
+    {"standard error closed", [](std::ostream& o) { o << "g: x\n\tlink\n"; }, Setup::kNoStderr, "",
+     "link\r\n"},
     // A long walk shows how far it is, of the exact total, on a terminal.
     {"progress on a terminal", [](std::ostream& o) { ladder(o, 21); }, Setup::kNone,
      "\rplanner: step *", "keep", nullptr, 0, 0, 0, 0, SIGINT, 2500, true},
@@ -185,6 +190,7 @@ TEST(Runs, EndInAPlanOrFailCleanly) {
       case Setup::kNoPlan: fs::remove(dir / "todo.bat"); break;
       case Setup::kStdoutToPlan: child.stdout_path = (dir / "todo.bat").string(); break;
       case Setup::kStdoutToMakefile: child.stdout_path = (dir / "m.mk").string(); break;
+      case Setup::kNoStderr: child.no_stderr = true; break;
       case Setup::kLockHeld:
         lock = open(dir.c_str(), O_RDONLY);
         ASSERT_EQ(flock(lock, LOCK_EX), 0);
