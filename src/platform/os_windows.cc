@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -62,9 +63,12 @@ std::int64_t modification_time(const char* path, FileId*) {
 
 // The program writes CR LF itself; a text-mode stream would turn each of its
 // LF bytes into a second CR LF.
+// The C runtime buffers standard error when it is a file; unbuffered, each
+// warning lands between the trace's lines as on POSIX, as with 2>&1.
 void use_binary_stdio() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
 bool is_directory(std::FILE* file) {
