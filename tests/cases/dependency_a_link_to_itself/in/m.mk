@@ -1,0 +1,2 @@
+g: loop
+	build g
