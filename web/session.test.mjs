@@ -100,6 +100,9 @@ for (const name of fs.readdirSync(cases).sort()) {
     if (!run.refusal) {
       const todo = run.todo(0, run.todoLines()).map((l) => `${l.text}\r\n`).join('');
       assert.equal(todo, read('todo.bat', 'latin1'));
+      for (const l of run.todo(0, run.todoLines())) assert.equal(l.reason === 'missing', !(l.marks > 0 && l.markedAt > 0));
+      const g = run.graph();
+      assert.deepEqual(run.readSoFar().counts, g.children.map((c, i) => [c.length, g.commands[i].length]));
     }
     const lines = trace.split('\n');
     const pick = random(name.length);
