@@ -62,9 +62,9 @@ std::int64_t modification_time(const char* path, FileId*) {
 }
 
 // The program writes CR LF itself; a text-mode stream would turn each of its
-// LF bytes into a second CR LF.
-// The C runtime buffers standard error when it is a file; unbuffered, each
-// warning lands between the trace's lines as on POSIX, as with 2>&1.
+// LF bytes into a second CR LF. The C runtime buffers standard error when it
+// is a file: unbuffered, a warning lands between the trace's lines on one
+// stream (2>&1), as on POSIX.
 void use_binary_stdio() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
