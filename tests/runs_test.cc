@@ -3,7 +3,8 @@
 // short from outside. Each must end in a plan, or in one error line and exit
 // status 1, or in death by the signal that interrupted it; promptly, with its
 // peak memory proportional to the makefile, with todo.bat either as it was or
-// the whole plan, and no other file left behind.
+// the whole plan, and no other file left behind (but the new file that kill -9
+// leaves when there was no plan).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
