@@ -107,7 +107,7 @@ std::string seen(Session& session) {
                      std::to_string(session.todo_lines()) + ' ' +
                      std::to_string(session.graph().size()) + '|' +
                      std::string(session.goal_text()) + '|' + std::string(session.item_text());
-  for (const Evaluation e : session.evaluated()) view += {'x', char('0' + e.number), char(e.value)};
+  for (const Evaluation e : session.evaluated()) view += {'x', char('0' + e.condition), char(e.value)};
   for (int which = 1; which <= 2; ++which) {
     view += '|';
     for (std::size_t i = 0; i < session.stack_size(which); ++i) {
@@ -136,7 +136,7 @@ bool happens(const Event& e, const Happened& h) {
     case Event::Kind::kCondition:
       return h.automaton == e.automaton &&
              std::any_of(h.evaluated.begin(), h.evaluated.end(),
-                         [&e](Evaluation v) { return v.number == e.number && v.value == e.value; });
+                         [&e](Evaluation v) { return v.condition == e.number && v.value == e.value; });
     case Event::Kind::kCommand: return h.commands > 0;
     case Event::Kind::kMark: return h.mark;
     case Event::Kind::kActive: return h.active == std::int64_t(e.number);
@@ -158,7 +158,7 @@ void check_evaluated(const Session& session) {
   }
   std::size_t matched = 0;
   for (const Evaluation e : session.evaluated()) {
-    if (matched < printed.size() && e.number == printed[matched].number &&
+    if (matched < printed.size() && e.condition == printed[matched].condition &&
         e.value == printed[matched].value) {
       ++matched;
     } else {
@@ -208,7 +208,7 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     if (phase == Phase::kReading || phase == Phase::kPlanning) {
       h.automaton = phase == Phase::kPlanning ? 1 : 0;
       h.state = session.state();
-      h.evaluated = session.evaluated();
+      h.evaluated.assign(session.evaluated().begin(), session.evaluated().end());
     }
     h.commands = session.todo_lines() - todo_lines;
     h.mark = session.action() == 7 || (h.automaton == 1 && session.action() == 5 && session.stack_size(2) > 0);

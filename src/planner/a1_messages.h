@@ -3,6 +3,8 @@
 // with a Latin A.
 #pragma once
 
+#include <array>
+
 #include "platform/cp866.h"
 
 namespace planner::a1 {
@@ -34,5 +36,10 @@ inline constexpr Cp866 kStateNotLeaf{"Автомат A1 перешел в сос
 inline constexpr Cp866 kStateTops{"Автомат A1 перешел в состояние TOPS\n"};
 inline constexpr Cp866 kStateStop{"Автомат A1 перешел в состояние STOP\n"};
 inline constexpr Cp866 kClosing{"Aвтомат A1 закончил работу\n"};
+
+// The state lines by state number, each naming its state last.
+inline constexpr auto kStateLines = std::to_array(
+    {kStateStart.view(), kStateMain.view(), kStateLeaf.view(), kStateNotLeaf.view(),
+     kStateTops.view(), kStateStop.view()});
 
 }  // namespace planner::a1

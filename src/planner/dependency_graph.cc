@@ -4,27 +4,12 @@
 #include "planner/dependency_graph.h"
 
 #include <string_view>
+#include <vector>
 
 #include "planner/a1_messages.h"
 #include "platform/os.h"
 
 namespace planner {
-
-namespace {
-
-// The state lines by state, each naming its state as kStateNames does.
-constexpr auto kStateLines = std::to_array(
-    {a1::kStateStart.view(), a1::kStateMain.view(), a1::kStateLeaf.view(),
-     a1::kStateNotLeaf.view(), a1::kStateTops.view(), a1::kStateStop.view()});
-static_assert(kStateLines.size() == DependencyGraph::kStates);
-static_assert([] {
-  for (std::size_t s = 0; s < DependencyGraph::kStates; ++s) {
-    if (!names_last(kStateLines[s], DependencyGraph::kStateNames[s])) return false;
-  }
-  return true;
-}());
-
-}  // namespace
 
 DependencyGraph::DependencyGraph(Output& trace)
     : trace_(trace),
@@ -42,10 +27,9 @@ void DependencyGraph::run() {
 }
 
 void DependencyGraph::step() {
-  action_ = Action::kNone;
+  record_.clear();
   rule();
   trace_state();
-  if (state == STOP) trace_.put(a1::kClosing);
 }
 
 void DependencyGraph::rule() {
@@ -97,41 +81,56 @@ void DependencyGraph::rule() {
   }
 }
 
-void DependencyGraph::trace_state() { trace_.put(kStateLines[static_cast<std::size_t>(state)]); }
+bool DependencyGraph::oracle_answer(bool) {
+  const std::size_t asked = oracle_->given.size();
+  oracle_->given.push_back(asked < oracle_->answers.size() ? oracle_->answers[asked] : true);
+  return oracle_->given.back();
+}
 
-bool DependencyGraph::report(bool value, std::string_view yes, std::string_view no) {
-  trace_.put(value ? yes : no);
+void DependencyGraph::trace_state() {
+  trace_.put(a1::kStateLines[static_cast<std::size_t>(state)]);
+  if (state == STOP) trace_.put(a1::kClosing);
+}
+
+// Inline in every condition, so that each puts a message of known size.
+[[gnu::always_inline]] inline bool DependencyGraph::report(std::uint8_t condition, bool value,
+                                                           std::string_view yes,
+                                                           std::string_view no) {
+  if (oracle_ != nullptr) [[unlikely]] value = oracle_answer(value);
+  record_.add(condition, value);
+  // Two puts of known sizes copy faster than one of either size.
+  if (value) {
+    trace_.put(yes);
+  } else {
+    trace_.put(no);
+  }
   return value;
 }
 
 // The empty-stack guards below never decide anything on a plannable graph;
 // they keep an unchecked one from reading past a stack.
 
-bool DependencyGraph::e1_event() {
-  if (e1) trace_.put(a1::kE1);
-  return e1;
-}
+bool DependencyGraph::e1_event() { return report(0, e1, a1::kE1.view(), {}); }
 
 bool DependencyGraph::x1() {
   if (stack1.empty()) return false;  // silent, as the trace has it
-  return report(view().child_count(stack1.top().index) != 0, a1::kX1.view(), a1::kNotX1.view());
+  return report(1, stack1.top().children != 0, a1::kX1.view(), a1::kNotX1.view());
 }
 
 bool DependencyGraph::x2() {
-  const bool left =
-      !stack2.empty() && stack2.top().next_child < view().child_count(stack2.top().index);
-  return report(left, a1::kX2.view(), a1::kNotX2.view());
+  const bool left = !stack2.empty() && stack2.top().next_child < stack2.top().children;
+  return report(2, left, a1::kX2.view(), a1::kNotX2.view());
 }
 
 // Names are unique in the graph, so two copies have equal names exactly when
 // they are copies of the same vertex.
 bool DependencyGraph::x3() {
   const bool same = !stack1.empty() && !stack2.empty() && stack1.top().index == stack2.top().index;
-  return report(same, a1::kX3.view(), a1::kNotX3.view());
+  return report(3, same, a1::kX3.view(), a1::kNotX3.view());
 }
 
 bool DependencyGraph::x4() {
-  return report(!stack2.empty() && stack2.top().marked, a1::kX4.view(), a1::kNotX4.view());
+  return report(4, !stack2.empty() && stack2.top().marked, a1::kX4.view(), a1::kNotX4.view());
 }
 
 bool DependencyGraph::x5() {
@@ -140,49 +139,47 @@ bool DependencyGraph::x5() {
     const std::int64_t leaf = modification_time(stack1.top().index);
     newer = leaf > modification_time(stack2.top().index);
   }
-  return report(newer, a1::kX5.view(), a1::kNotX5.view());
+  return report(5, newer, a1::kX5.view(), a1::kNotX5.view());
 }
 
 bool DependencyGraph::x6() {
-  return report(stack1.empty() && stack2.empty(), a1::kX6.view(), a1::kNotX6.view());
+  return report(6, stack1.empty() && stack2.empty(), a1::kX6.view(), a1::kNotX6.view());
 }
 
 bool DependencyGraph::x7() {
-  const bool missing =
-      !stack2.empty() && modification_time(stack2.top().index) == 0;
-  return report(missing, a1::kX7.view(), a1::kNotX7.view());
+  const bool missing = !stack2.empty() && modification_time(stack2.top().index) == 0;
+  return report(7, missing, a1::kX7.view(), a1::kNotX7.view());
 }
 
 // Every push is a fresh copy: nothing walked, no mark.
 
 void DependencyGraph::z1() {
-  action_ = Action::kZ1;
-  if (!view().empty()) stack1.push(0);
+  took(Action::kZ1);
+  if (!view().empty()) stack1.push(0, view().child_count(0));
 }
 
 void DependencyGraph::z2() {
-  action_ = Action::kZ2;
-  if (!stack1.empty()) stack2.push(stack1.top().index);
+  took(Action::kZ2);
+  if (!stack1.empty()) stack2.push(stack1.top());
 }
 
 void DependencyGraph::z3() {
-  action_ = Action::kZ3;
+  took(Action::kZ3);
   if (stack2.empty()) return;
   Vertex& parent = stack2.top();
-  const auto children = view()[parent.index].children;
-  if (parent.next_child >= children.size()) return;
-  const VertexIndex k = parent.next_child++;
-  stack1.push(children[k]);
+  if (parent.next_child >= parent.children) return;
+  const VertexIndex child = view()[parent.index].children[parent.next_child++];
+  stack1.push(child, view().child_count(child));
 }
 
 void DependencyGraph::z4() {
-  action_ = Action::kZ4;
+  took(Action::kZ4);
   if (!stack1.empty()) stack1.pop();
   if (!stack2.empty()) stack2.pop();
 }
 
 void DependencyGraph::z5() {
-  action_ = Action::kZ5;
+  took(Action::kZ5);
   if (stack1.empty() || stack2.empty()) return;
   const auto commands = view()[stack1.top().index].commands;
   if (out != nullptr) {
@@ -198,12 +195,12 @@ void DependencyGraph::z5() {
 }
 
 void DependencyGraph::z6() {
-  action_ = Action::kZ6;
+  took(Action::kZ6);
   if (!stack1.empty()) stack1.pop();
 }
 
 void DependencyGraph::z7() {
-  action_ = Action::kZ7;
+  took(Action::kZ7);
   if (!stack1.empty()) stack1.pop();
   if (!stack2.empty()) stack2.top().marked = true;
 }

@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
+#include "planner/a1_messages.h"
+#include "planner/automaton.h"
 #include "planner/graph.h"
 #include "planner/vertex.h"
 #include "platform/output.h"
@@ -25,8 +28,11 @@ class DependencyGraph {
   static constexpr std::size_t kStates = STOP + 1;
   static constexpr auto kStateNames =
       std::to_array<std::string_view>({"START", "MAIN", "LEAF", "NOT_LEAF", "TOPS", "STOP"});
+  // x1 to x7; the event e1 is condition 0.
+  static constexpr std::size_t kConditions = 7;
   // The action a step took, numbered as z1 to z7.
   enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kZ7 };
+  static constexpr std::size_t kActions = 7;
 
   // Writes its trace to `trace`; asks the file system for modification times.
   explicit DependencyGraph(Output& trace);
@@ -50,8 +56,13 @@ class DependencyGraph {
   // One step and its state line; the step that reaches STOP prints the
   // closing line as well.
   void step();
-  // The action the last step took.
-  Action action() const { return action_; }
+  // What the last step evaluated, every condition that printed a line, and
+  // the action it took.
+  const StepRecord& record() const { return record_; }
+
+  // Every step A1 can take, found by running rule() on each state with every
+  // sequence of condition values, and what the page and the docs say of it.
+  static const AutomatonTable& table();
 
   // Told every kCheckEvery steps of run() how many steps it has taken and how
   // many commands it has written; for a progress line.
@@ -76,7 +87,15 @@ class DependencyGraph {
   Graph graph;  // filled by the reader; the walk only reads it, through view()
   Output& trace_;
   ModificationTimeFn modification_time_;
-  Action action_ = Action::kNone;     // taken by the last step
+  StepRecord record_;                 // of the last step
+  // While table() runs rule(): the values the conditions give, in turn,
+  // whatever the stacks say, true past the chosen `answers`; `given` is
+  // every value given. Null in every walk.
+  struct Oracle {
+    std::vector<bool> answers;
+    std::vector<bool> given;
+  };
+  Oracle* oracle_ = nullptr;
   std::uint64_t commands_written_ = 0;  // by z5, for on_progress
 
   std::int64_t modification_time(VertexIndex vertex) const {
@@ -84,7 +103,9 @@ class DependencyGraph {
   }
   void rule();
   void trace_state();
-  bool report(bool value, std::string_view yes, std::string_view no);
+  bool report(std::uint8_t condition, bool value, std::string_view yes, std::string_view no);
+  bool oracle_answer(bool value);
+  void took(Action action) { record_.took(static_cast<std::uint8_t>(action)); }
 
   bool e1_event();
   bool x1();
@@ -104,5 +125,13 @@ class DependencyGraph {
 };
 
 static_assert(DependencyGraph::kStateNames.size() == DependencyGraph::kStates);
+static_assert(a1::kStateLines.size() == DependencyGraph::kStates);
+static_assert([] {
+  for (std::size_t s = 0; s < DependencyGraph::kStates; ++s) {
+    if (!names_last(a1::kStateLines[s], DependencyGraph::kStateNames[s])) return false;
+  }
+  return true;
+}());
+static_assert(static_cast<std::size_t>(DependencyGraph::Action::kZ7) == DependencyGraph::kActions);
 
 }  // namespace planner

@@ -13,9 +13,11 @@ using VertexIndex = std::uint32_t;
 
 // One copy of a graph vertex on a stack. Its name, children and commands
 // never change once the reader is done, so the copy shares them with the
-// graph through `index`, and owns only its walk.
+// graph through `index`, and owns only its walk; it keeps how many children
+// there are, which the walk asks at almost every step.
 struct Vertex {
   VertexIndex index;             // the graph vertex this is a copy of
+  std::uint32_t children = 0;    // the vertex's number of children
   std::uint32_t next_child = 0;  // entries of the vertex's children this copy has walked
   bool marked = false;           // this copy must be rebuilt
 };
@@ -29,7 +31,10 @@ static_assert(sizeof(Vertex) <= 16);
 // fresh copy of a graph vertex, with nothing walked and no mark.
 class VertexStack {
  public:
-  void push(VertexIndex vertex) { entries_.push_back(Vertex{vertex}); }
+  void push(VertexIndex vertex, std::size_t children) {
+    entries_.push_back(Vertex{vertex, static_cast<std::uint32_t>(children)});
+  }
+  void push(const Vertex& copy) { push(copy.index, copy.children); }
   void pop() { entries_.pop_back(); }
   Vertex& top() { return entries_.back(); }
   const Vertex& top() const { return entries_.back(); }

@@ -2,6 +2,8 @@
 // line begins with a Cyrillic А, the closing line with a Latin A.
 #pragma once
 
+#include <array>
+
 #include "platform/cp866.h"
 
 namespace planner::a0 {
@@ -21,5 +23,10 @@ inline constexpr Cp866 kStateSpace{"Автомат A0 перешел в сост
 inline constexpr Cp866 kStateDetermine{"Автомат A0 перешел в состояние DETERMINE\n"};
 inline constexpr Cp866 kStateCommand{"Автомат A0 перешел в состояние COMMAND\n"};
 inline constexpr Cp866 kClosing{"Aвтомат A0 закончил работу\n"};
+
+// The state lines by state number, each naming its state last.
+inline constexpr auto kStateLines = std::to_array(
+    {kStateLine.view(), kStateGoal.view(), kStateColon.view(), kStateDependency.view(),
+     kStateSpace.view(), kStateDetermine.view(), kStateCommand.view()});
 
 }  // namespace planner::a0

@@ -35,19 +35,6 @@ constexpr std::array<Kind, 256> kKinds = [] {
 
 Kind kind_of(char c) { return kKinds[static_cast<unsigned char>(c)]; }
 
-// The state lines by state, each naming its state as kStateNames does.
-constexpr auto kStateLines = std::to_array(
-    {a0::kStateLine.view(), a0::kStateGoal.view(), a0::kStateColon.view(),
-     a0::kStateDependency.view(), a0::kStateSpace.view(), a0::kStateDetermine.view(),
-     a0::kStateCommand.view()});
-static_assert(kStateLines.size() == Parser::kStates);
-static_assert([] {
-  for (std::size_t s = 0; s < Parser::kStates; ++s) {
-    if (!names_last(kStateLines[s], Parser::kStateNames[s])) return false;
-  }
-  return true;
-}());
-
 }  // namespace
 
 // A0 step by step, worked out in advance from the plain path, so that the
@@ -71,8 +58,7 @@ struct Parser::StepTable {
   // What only viewers read, kept apart so that it does not widen a Step.
   struct Explained {
     Action action = Action::kNone;
-    std::uint8_t evaluations = 0;           // how many of `evaluated` it made
-    std::array<Evaluation, 4> evaluated{};  // in order
+    StepRecord record;  // the conditions it evaluated
   };
   StepTable();
   static Dispatch dispatch_of(char c, Action action, std::span<const Evaluation> evaluated);
@@ -87,9 +73,6 @@ struct Parser::StepTable {
 Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
 
 // The state and the output position stay in registers, as no action prints.
-// z1 and z2, the actions of most characters, append here as their members
-// do, without noting the action, which only building the table needs; the
-// other actions, and the notices, go through act().
 void Parser::feed(std::string_view chars) {
   if (chars.empty()) return;
   const StepTable& table = StepTable::get();
@@ -100,17 +83,7 @@ void Parser::feed(std::string_view chars) {
   for (std::size_t i = 0; i < chars.size(); ++i) {
     const char c = chars[i];
     const StepTable::Step& s = table.steps[at][static_cast<unsigned char>(c)];
-    if (s.dispatch != Dispatch::kNone) {
-      if (s.dispatch == Dispatch::kZ1) {
-        buffers.append_goal(c);
-      } else if (s.dispatch == Dispatch::kZ2) {
-        buffers.append_item(c);
-      } else {
-        state = static_cast<std::int32_t>(at);
-        ch = c;
-        act(s.dispatch, fed_ + i);
-      }
-    }
+    act(s.dispatch, c, at, fed_ + i);
     at = s.next;
     if (static_cast<std::size_t>(end - out) >= kSlot) {
       std::memcpy(out, s.bytes.data(), kSlot);
@@ -128,16 +101,22 @@ void Parser::feed(std::string_view chars) {
   fed_ += chars.size();
 }
 
-void Parser::act(Dispatch dispatch, std::uint64_t offset) {
+// Inline in feed(). z1 and z2, the actions of most characters, append here
+// without noting the action, which only building the table needs.
+[[gnu::always_inline]] inline void Parser::act(Dispatch dispatch, char c, std::size_t at,
+                                               std::uint64_t offset) {
   switch (dispatch) {
     case Dispatch::kNone: break;
-    case Dispatch::kZ1: z1(); break;
-    case Dispatch::kZ2: z2(); break;
+    case Dispatch::kZ1: z1_on(c); break;
+    case Dispatch::kZ2: z2_on(c); break;
     case Dispatch::kZ3: z3(); break;
     case Dispatch::kZ4: z4(); break;
     case Dispatch::kZ5: z5(); break;
-    case Dispatch::kZ6: z6(); break;
-    case Dispatch::kDropped: dropped(offset); break;
+    case Dispatch::kZ6:
+      ch = c;
+      z6();
+      break;
+    case Dispatch::kDropped: dropped(offset, c, static_cast<std::int32_t>(at)); break;
     case Dispatch::kZ5LineEnd:
       z5();
       line_end(offset);
@@ -148,12 +127,12 @@ void Parser::act(Dispatch dispatch, std::uint64_t offset) {
 }
 
 // Out of the way of feed(): most makefiles drop nothing.
-void Parser::dropped(std::uint64_t offset) {
+void Parser::dropped(std::uint64_t offset, char c, std::int32_t in) {
   using Token = Notices::Token;
-  const Token token = state == GOAL                            ? Token::kGoal
-                      : state == DEPENDENCY || state == COMMAND ? Token::kItem
-                                                                : Token::kNone;
-  notices_.dropped(offset, ch, token, state == COMMAND);
+  const Token token = in == GOAL                         ? Token::kGoal
+                      : in == DEPENDENCY || in == COMMAND ? Token::kItem
+                                                          : Token::kNone;
+  notices_.dropped(offset, c, token, in == COMMAND);
 }
 
 void Parser::line_end(std::uint64_t offset) {
@@ -165,7 +144,7 @@ Parser::StepView Parser::step_view(std::int32_t state, char c) {
   const auto column = static_cast<unsigned char>(c);
   const StepTable::Step& s = StepTable::get().steps[row][column];
   const StepTable::Explained& e = StepTable::get().explained[row][column];
-  return {{s.bytes.data(), s.size}, s.next, e.action, {e.evaluated.data(), e.evaluations}};
+  return {{s.bytes.data(), s.size}, s.next, e.action, e.record.evaluated()};
 }
 
 // A line feed ends a line whatever the state does with it; a byte for which
@@ -198,7 +177,7 @@ Parser::StepTable::StepTable() {
       scratch.state = static_cast<std::int32_t>(s);
       scratch.ch = static_cast<char>(b);
       scratch.performed_ = 0;
-      scratch.evaluations_ = 0;
+      scratch.record_.clear();
       scratch.step();
       scratch.trace_state();
       out.flush();
@@ -211,10 +190,8 @@ Parser::StepTable::StepTable() {
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
-      step.dispatch = dispatch_of(static_cast<char>(b), action,
-                                  {scratch.evaluated_.data(), scratch.evaluations_});
-      explained[s][b] = {action, static_cast<std::uint8_t>(scratch.evaluations_),
-                         scratch.evaluated_};
+      step.dispatch = dispatch_of(static_cast<char>(b), action, scratch.record_.evaluated());
+      explained[s][b] = {action, scratch.record_};
       sink.data.clear();
     }
   }
@@ -285,12 +262,12 @@ void Parser::step() {
   }
 }
 
-void Parser::trace_state() { trace_.put(kStateLines[static_cast<std::size_t>(state)]); }
+void Parser::trace_state() { trace_.put(a0::kStateLines[static_cast<std::size_t>(state)]); }
 
 // A true condition prints its line with the character; a false one nothing.
 bool Parser::report(std::uint8_t condition, bool value, std::string_view message) {
-  if (evaluations_ == evaluated_.size()) throw std::logic_error("A0 step with five conditions");
-  evaluated_[evaluations_++] = {condition, value};
+  if (record_.evaluations() == StepRecord::kMost) throw std::logic_error("A0 step with too many conditions");
+  record_.add(condition, value);
   if (value) {
     trace_.put(message);
     trace_.put_text(ch);
@@ -307,12 +284,12 @@ bool Parser::x5() { return report(5, kind_of(ch) == Kind::kTab, a0::kX5.view());
 
 void Parser::z1() {
   took(Action::kZ1);
-  buffers.append_goal(ch);
+  z1_on(ch);
 }
 
 void Parser::z2() {
   took(Action::kZ2);
-  buffers.append_item(ch);
+  z2_on(ch);
 }
 
 void Parser::z3() {

@@ -7,8 +7,10 @@
 #include <span>
 #include <string_view>
 
+#include "planner/automaton.h"
 #include "planner/dependency_graph.h"
 #include "platform/output.h"
+#include "reader/a0_messages.h"
 #include "reader/buffer.h"
 #include "reader/notices.h"
 
@@ -20,14 +22,11 @@ class Parser {
   static constexpr std::size_t kStates = COMMAND + 1;
   static constexpr auto kStateNames = std::to_array<std::string_view>(
       {"LINE", "GOAL", "COLON", "DEPENDENCY", "SPACE", "DETERMINE", "COMMAND"});
+  static constexpr std::size_t kConditions = 5;  // x1 to x5
   // The action a step takes, numbered as z1 to z6.
   enum class Action : std::uint8_t { kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6 };
+  static constexpr std::size_t kActions = 6;
 
-  // A condition as a step evaluated it: `condition` is n for xn.
-  struct Evaluation {
-    std::uint8_t condition;
-    bool value;
-  };
   // Everything one step does, from the step table.
   struct StepView {
     std::string_view bytes;                 // its condition line, if one held, and its state line
@@ -55,6 +54,9 @@ class Parser {
   // for viewers, which regenerate the trace of any range of steps and explain
   // each one without reading again.
   static StepView step_view(std::int32_t state, char c);
+  // Every step A0 can take, read off the step table, and what the page and
+  // the docs say of it.
+  static const AutomatonTable& table();
 
   // What the reading dropped without a word, for the driver to tell.
   const Notices& notices() const { return notices_; }
@@ -82,8 +84,9 @@ class Parser {
     kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
   };
 
-  // The actions feed() does not run inline, and the notices.
-  void act(Dispatch dispatch, std::uint64_t offset);
+  // What feed() does on a step besides printing, in state `at` on character
+  // `c` at `offset`.
+  void act(Dispatch dispatch, char c, std::size_t at, std::uint64_t offset);
   void step();
   void trace_state();
   bool report(std::uint8_t condition, bool value, std::string_view message);
@@ -98,13 +101,17 @@ class Parser {
   bool x5();
   void z1();
   void z2();
+  // What z1 and z2 do to the buffers, which feed() does without the members,
+  // on the character it holds.
+  void z1_on(char c) { buffers.append_goal(c); }
+  void z2_on(char c) { buffers.append_item(c); }
   void z3();
   void z4();
   void z5();
   void z6();
 
   // For the notices: the character at `offset` was dropped, or ended a line.
-  void dropped(std::uint64_t offset);
+  void dropped(std::uint64_t offset, char c, std::int32_t in);
   void line_end(std::uint64_t offset);
 
   Output& trace_;
@@ -117,10 +124,17 @@ class Parser {
   // While the table is built: the actions the step took, a bit each, and the
   // conditions it evaluated.
   unsigned performed_ = 0;
-  std::array<Evaluation, 4> evaluated_{};
-  std::size_t evaluations_ = 0;
+  StepRecord record_;
 };
 
 static_assert(Parser::kStateNames.size() == Parser::kStates);
+static_assert(static_cast<std::size_t>(Parser::Action::kZ6) == Parser::kActions);
+static_assert(a0::kStateLines.size() == Parser::kStates);
+static_assert([] {
+  for (std::size_t s = 0; s < Parser::kStates; ++s) {
+    if (!names_last(a0::kStateLines[s], Parser::kStateNames[s])) return false;
+  }
+  return true;
+}());
 
 }  // namespace planner

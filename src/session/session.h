@@ -10,25 +10,24 @@
 //   chars + 2        the driver's refusal of the graph, when it refuses it;
 //   otherwise        A1's steps, step_count() of them; the last one prints
 //                    A1's closing line as well.
+//
+// The reading (reading.h) and the walk (walk.h) each replay their automaton;
+// the session numbers their steps as one run and answers for both.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <vector>
 
-#include "platform/output.h"
-#include "reader/parser.h"
+#include "session/reading.h"
+#include "session/summary.h"
+#include "session/walk.h"
 
 namespace planner {
-
-// A file's modification time by name, in whole seconds; 0 for a file that
-// does not exist, as the walk reads it. Asked once per name: a session's
-// files do not change while it runs.
-using TimeSource = std::function<std::int64_t(std::string_view name)>;
 
 // Where a step belongs.
 enum class Phase : std::uint8_t {
@@ -38,63 +37,7 @@ enum class Phase : std::uint8_t {
   kRefused,   // the driver refused the graph: refusal() says why
   kPlanning,  // A1 took a step
 };
-
-// A condition as a step evaluated it: `number` is n for xn, and 0 for A1's
-// event e1.
-struct Evaluation {
-  std::uint8_t number;
-  bool value;
-};
-
-// A position in the makefile.
-struct Position {
-  std::uint64_t offset;  // in the file's bytes, from 0, CR bytes counted
-  std::uint64_t line;    // from 1
-  std::uint64_t column;  // in bytes from 1; a tab counts one, a CR none
-};
-
-// An entry of one of A1's stacks.
-struct StackEntry {
-  VertexIndex vertex;
-  std::uint32_t walked;     // children of the vertex this copy has pushed
-  bool marked;              // this copy must be rebuilt
-  std::uint64_t marked_at;  // the first step that marked it; 0: none
-  std::uint64_t marks;      // how many steps marked it
-  VertexIndex marked_by;    // what the first mark came from: a newer leaf (z7) or a
-                            // rebuilt child (z5), told apart by its children; 0 when unmarked
-};
-
-// Something a step can do, for a viewer's "run until".
-struct Event {
-  enum class Kind : std::uint8_t {
-    kState,      // the automaton's step ends in state `number`: its state line names it
-    kCondition,  // the automaton evaluates condition `number` (xn; 0 for A1's e1) to `value`
-    kCommand,    // A1 writes a line to todo.bat (z5 of a vertex with commands)
-    kMark,       // A1 marks a copy on stack 2 (z7, or z5 with a parent left on stack 2)
-    kActive,     // A1 pushes or pops stack 1 and leaves vertex `number` on top
-  };
-  Kind kind;
-  int automaton;          // 0 for A0, 1 for A1; only kState and kCondition are A0's too
-  std::uint32_t number;   // the state, condition or vertex; unused by kCommand and kMark
-  bool value;             // kCondition's outcome; unused by the others
-};
-
-// What a range of A1's steps did, for a timeline.
-struct Tally {
-  std::uint64_t commands = 0;  // lines of todo.bat written
-  std::uint64_t marks = 0;     // steps that set a mark
-};
-
-// A line of todo.bat.
-struct TodoLine {
-  std::string text;         // the command, without its line end
-  std::uint64_t step;       // the step that wrote it (z5)
-  VertexIndex vertex;       // whose command it is
-  bool missing;             // rebuilt because its file does not exist (x7), not marked (x4)
-  std::uint64_t marked_at;  // when marked: the first step that marked it
-  std::uint64_t marks;      // when marked: how many steps marked it
-  VertexIndex marked_by;    // when marked: the leaf or child behind the first mark
-};
+inline constexpr std::uint8_t kPhases = 5;
 
 class Session {
  public:
@@ -130,34 +73,40 @@ class Session {
   // state before the step and after it.
   std::int32_t from_state() const { return from_; }
   std::int32_t state() const;
-  // Every condition it evaluated, in order; A0's that did not hold included.
-  const std::vector<Evaluation>& evaluated() const { return evaluated_; }
+  // Every condition it evaluated, in order, as the automaton recorded it:
+  // A0's that did not hold included, A1's that printed nothing not.
+  std::span<const Evaluation> evaluated() const { return record_.evaluated(); }
   // n for zn; 0 for none.
-  int action() const { return action_; }
+  int action() const { return record_.action(); }
   // What it printed on standard output.
   const std::string& printed() const { return printed_; }
+  // A1's top of stack `which` (1 or 2) before the step; kNoVertex when that
+  // stack was empty, or outside the walk.
+  VertexIndex top_before(int which) const;
   // The driver's error line for this run's graph, as it prints it on
   // standard error at step chars() + 2; empty for a graph the walk can take.
   const std::string& refusal() const { return refusal_; }
 
   // --- The reader. ---
   // Characters the text-mode read delivers, and how many A0 has read.
-  std::uint64_t chars() const { return text_.size(); }
-  std::uint64_t chars_read() const { return at_ < text_.size() ? at_ : text_.size(); }
+  std::uint64_t chars() const { return reading_.chars(); }
+  std::uint64_t chars_read() const { return std::min(at_, chars()); }
   // The delivered character `index` and where it stands in the file.
-  char char_at(std::uint64_t index) const { return text_[index]; }
-  Position position(std::uint64_t index) const;
+  char char_at(std::uint64_t index) const { return reading_.text()[index]; }
+  Position position(std::uint64_t index) const { return reading_.position(index); }
   std::string_view goal_text() const { return reader().buffers.copy_goal(); }
   std::string_view item_text() const { return reader().buffers.copy_item(); }
   // The graph as read so far: the first graph().size() vertices of
   // whole_graph(), each with a prefix of its children and commands there.
   const Graph& graph() const { return reader().a1.view(); }
   // The graph as reading ends, which the walk takes; for a layout drawn once.
-  const Graph& whole_graph() const { return full_->a1.view(); }
+  const Graph& whole_graph() const { return walk_->a1().view(); }
+  // A vertex's modification time as the walk reads it.
+  std::int64_t time_of(VertexIndex vertex) { return walk_->time_of(vertex); }
 
-  // --- The walk: both stacks, bottom first. ---
+  // --- The walk: stack 1 and stack 2, bottom first. ---
   std::size_t stack_size(int which) const;
-  StackEntry stack_entry(int which, std::size_t index) const;
+  StackEntry stack_entry(int which, std::size_t index) const { return walk_->stack_entry(which, index); }
 
   // --- What the run writes, by range. A query walks to the range and back,
   // so it costs about as much as a seek. ---
@@ -179,11 +128,7 @@ class Session {
   // written up to the current step.
   std::vector<TodoLine> todo(std::uint64_t first, std::uint64_t count);
 
-  // --- Searching (session_index.cc). Each interval between two checkpoints
-  // of the walk, and between two marks of the reader, keeps a summary of what
-  // its steps did, made as the checkpoints are; a search skips the intervals
-  // whose summary rules the event out and replays only the others. Parts of
-  // the walk not prepared yet are walked on the way. ---
+  // --- Searching. Parts of the walk not prepared yet are walked on the way. ---
   // The nearest step after the current one (`forward`) or before it where
   // `event` happens; none when there is none. Leaves the view as it was.
   std::optional<std::uint64_t> find(const Event& event, bool forward);
@@ -199,101 +144,37 @@ class Session {
   std::uint64_t every() const { return every_; }
 
  private:
-  struct Checkpoint;
-  class Sink;
-  struct Mark {  // of an entry of stack 2
-    std::uint64_t first = 0;  // the first step that marked it; 0: none
-    std::uint64_t count = 0;  // steps that marked it
-    VertexIndex by = 0;       // the first mark's leaf (z7) or rebuilt child (z5)
-  };
-  // A0 after a number of characters: its state, and the trace lines printed.
-  struct ReadMark {
-    std::int32_t state;
-    std::uint64_t lines;
-  };
-  // What one step did, or the steps of an interval did together.
-  struct Summary {
-    std::uint8_t states = 0;     // bit s: a step ended in state s
-    std::uint8_t held = 0;       // bit n: condition xn (0: e1) came out true
-    std::uint8_t failed = 0;     // bit n: it came out false
-    std::uint64_t commands = 0;  // lines of todo.bat written
-    std::uint64_t marks = 0;     // steps that set a mark
-    void add(const Summary& other);
-    bool has(const Event& event) const;  // the event, but for kActive
-  };
-  static constexpr VertexIndex kNoVertex = ~VertexIndex{0};
+  // Queries walk the replay away from the current step; this brings it back.
+  class Back {
+   public:
+    explicit Back(Session& session) : session_(session), at_(session.at_) {}
+    ~Back() { session_.seek(at_); }
+    Back(const Back&) = delete;
+    Back& operator=(const Back&) = delete;
 
-  const Parser& reader() const { return reading() ? *reader_ : *full_; }
-  bool reading() const { return at_ <= text_.size(); }
-  std::uint64_t planning_start() const { return text_.size() + 1; }
+   private:
+    Session& session_;
+    std::uint64_t at_;
+  };
 
-  void go_reading(std::uint64_t n);
+  const Parser& reader() const { return at_ <= chars() ? reading_.parser() : walk_->parser(); }
+  std::uint64_t planning_start() const { return chars() + 1; }
+  bool refused() const { return !refusal_.empty(); }
   void go_planning(std::uint64_t n);
-  ReadMark read_state(std::uint64_t read) const;
-  void walk_to(std::uint64_t walked);
-  void restore(const Checkpoint& checkpoint);
-  void walk_step(std::vector<TodoLine>* written, std::uint64_t first_written);
-  void keep_checkpoint();
-  // A0's step on a state and a character, as a summary.
-  static const Summary& read_step(std::int32_t state, char c);
-  void summarise_step(std::int32_t from, bool top2_marked, std::size_t size1_before,
-                      std::uint64_t commands, bool marked);
-  bool step_has(const Event& event) const;
-  bool interval_may_have(std::size_t interval, const Event& event) const;
-  std::optional<std::uint64_t> find_reading(const Event& event, bool forward);
-  std::optional<std::uint64_t> find_walking(const Event& event, bool forward);
-  std::uint64_t intervals() const { return (total_ - planning_start() + every_ - 1) / every_; }
 
-  std::uint64_t every_;                    // steps between two checkpoints
-  std::string text_;                       // the delivered characters
-  std::vector<std::uint64_t> cr_before_;   // for each CR: the delivered index it precedes
-  std::vector<std::uint64_t> line_starts_;  // delivered index of each line's first character
-  TimeSource times_;
-  std::vector<std::optional<std::int64_t>> times_of_;  // by vertex, once asked
-
-  // The trace and todo.bat of the walk, counted and captured where asked;
-  // the reading steps' trace, which comes from the step table instead.
-  std::unique_ptr<Sink> trace_sink_, todo_sink_, read_sink_;
-  std::unique_ptr<Output> trace_, todo_, read_out_;
-  std::unique_ptr<Parser> full_;    // has read everything; A1 walks its graph
-  std::unique_ptr<Parser> reader_;  // for the reading steps, read up to the current one
-  std::uint64_t reader_read_ = 0;   // characters reader_ has read
-  std::int32_t reader_from_ = 0;    // its state before the last of them
-
+  std::uint64_t every_;
+  Reading reading_;
+  std::unique_ptr<Walk> walk_;
+  std::string refusal_;  // the error line the driver would print; empty: none
   std::uint64_t total_ = 0;
   std::uint64_t at_ = 0;
-  std::string refusal_;  // the error line the driver would print; empty: none
+  std::uint64_t all_lines_ = 0;  // lines of the whole run's trace; 0: not known yet
 
   // The step just taken.
   std::int32_t from_ = 0;
-  std::vector<Evaluation> evaluated_;
-  int action_ = 0;
+  StepRecord record_;
   std::string printed_;
   std::uint64_t lines_ = 0;  // trace lines printed up to it
-
-  // The walk's bookkeeping beside A1's own state.
-  std::uint64_t walked_ = 0;      // A1 steps taken
-  std::uint64_t todo_lines_ = 0;  // lines of todo.bat written so far
-  std::vector<Mark> marks_;       // one per entry of stack 2
-  std::size_t low1_ = 0, low2_ = 0;  // least sizes of the stacks since the last checkpoint
-
-  std::vector<ReadMark> read_marks_;  // after every every_ characters, from none
-  std::uint64_t read_lines_ = 0;  // lines of A0's whole trace, closing line included
-  std::uint64_t all_lines_ = 0;   // lines of the whole run's trace; 0: not known yet
-  std::vector<Checkpoint> checkpoints_;  // every every_ steps of A1, from its start
-
-  // The index of events (session_index.cc).
-  std::vector<Summary> read_summaries_;  // A0: one per every_ characters
-  std::vector<Summary> summaries_;       // A1: one per interval walked whole, from the first
-  // Of each interval summarised, a filter of the vertices a step left active:
-  // filter_words_ words, bit v % (64 * filter_words_) for vertex v, so exact
-  // for graphs of up to 64 * filter_words_ vertices.
-  std::vector<std::uint64_t> active_filters_;
-  std::size_t filter_words_ = 1;      // 1 to 4, by the graph's size
-  Summary open_;                      // of the interval being walked for the first time
-  std::vector<std::uint64_t> open_filter_;
-  Summary last_;                      // what the last walk step did
-  VertexIndex last_active_ = kNoVertex;  // the vertex it left active; kNoVertex: none
 };
 
 }  // namespace planner
