@@ -5,6 +5,7 @@
 // PLANNER_PAGE_DEBUG=1 leaves page.js unminified, for a profiler.
 import { build } from 'esbuild';
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { diagrams } from './diagrams.mjs';
@@ -12,6 +13,8 @@ import { examples } from './examples.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [session, out] = process.argv.slice(2);
+// The automata's tables, from the session module itself.
+const TABLES = (await createRequire(import.meta.url)(path.resolve(session))()).automata();
 fs.mkdirSync(out, { recursive: true });
 await build({
   entryPoints: [path.join(here, 'page.js')],
@@ -23,10 +26,15 @@ await build({
   outfile: path.join(out, 'page.js'),
   plugins: [{
     // `import { A0_SVG, A1_SVG } from 'planner:diagrams'`: the state diagrams
-    // laid out now; `import { EXAMPLES } from 'planner:examples'`: examples/.
+    // laid out now; `import { TABLES } from 'planner:automata'`: the tables
+    // they come from; `import { EXAMPLES } from 'planner:examples'`: examples/.
     name: 'planner',
     setup(b) {
-      const made = { diagrams, examples: () => ({ EXAMPLES: examples(path.join(here, '..', 'examples')) }) };
+      const made = {
+        diagrams: () => diagrams(TABLES),
+        automata: () => ({ TABLES }),
+        examples: () => ({ EXAMPLES: examples(path.join(here, '..', 'examples')) }),
+      };
       b.onResolve({ filter: /^planner:/ }, (a) => ({ path: a.path.slice('planner:'.length), namespace: 'planner' }));
       b.onLoad({ filter: /.*/, namespace: 'planner' }, (a) => ({ contents: JSON.stringify(made[a.path]()), loader: 'json' }));
     },

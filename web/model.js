@@ -9,16 +9,18 @@
 
 import { decode, byteString, stringBytes } from './cp866.js';
 
-// Where a step belongs, as the session numbers it.
-export const Phase = Object.freeze({ START: 0, READING: 1, READ_END: 2, REFUSED: 3, PLANNING: 4 });
+// Where a step belongs, as the session numbers it: {START, READING,
+// READ_END, REFUSED, PLANNING}, filled by loadModule() from the session.
+export const Phase = {};
 
 // Steps per call of prepare() while idle: a few milliseconds of walking.
 const PREPARE_SLICE = 1 << 16;
 // A walk up to this long is tallied for a timeline step by step, in one
 // replay; a longer one by whole intervals between checkpoints, from the index.
 const SHORT_WALK = 1 << 17;
-// The kinds of event find() takes, numbered as the session numbers them.
-const KINDS = { state: 0, condition: 1, command: 2, mark: 3, active: 4 };
+// The kinds of event find() takes, numbered as the session numbers them:
+// state, condition, command, mark, active; filled by loadModule().
+const KINDS = {};
 // Steps between two checkpoints: a seek or a query replays fewer than this.
 // A quarter of the native default, as WebAssembly steps more slowly; a
 // checkpoint costs a few words and the stack entries changed since the last.
@@ -26,8 +28,20 @@ const EVERY = 1 << 12;
 
 // The session's module from planner_session.js's factory (the global
 // PlannerSession in a page, require() of the file in Node.js).
-export function loadModule(factory) {
-  return factory();
+export async function loadModule(factory) {
+  const module = await factory();
+  const { phases, events } = module.constants();
+  Object.assign(Phase, phases);
+  Object.assign(KINDS, events);
+  return module;
+}
+
+// Both automata's tables, as the session has them (bindings.cc): states,
+// conditions, actions, outcomes and transitions, with their glosses.
+const tables = new WeakMap();
+export function automata(module) {
+  if (!tables.has(module)) tables.set(module, module.automata());
+  return tables.get(module);
 }
 
 export class Run {
@@ -41,8 +55,8 @@ export class Run {
     this.times = times;
     const time = typeof times === 'function' ? times : (name) => times.get(name);
     this.session = new module.Session(byteString(this.makefile), (name) => time(name) ?? 0, EVERY);
-    this.a0Names = module.a0States();
-    this.a1Names = module.a1States();
+    const { A0, A1 } = automata(module);
+    this.tables = { A0, A1 };
     this._graph = null;
     this._vertices = null;
   }
@@ -108,18 +122,18 @@ export class Run {
   view() {
     const s = this.session;
     const phase = s.phase();
-    const names = phase === Phase.PLANNING ? this.a1Names : this.a0Names;
     const automaton = phase === Phase.START ? null : phase === Phase.PLANNING ? 'A1' : 'A0';
+    const table = this.tables[automaton ?? 'A0'];
     const action = s.action();
     return {
       at: s.at(),
       total: s.total(),
       phase,
       automaton,
-      from: names[s.fromState()],
-      state: names[s.state()],
-      evaluated: s.evaluated().map(([n, value]) => ({ name: n === 0 ? 'e1' : `x${n}`, value })),
-      action: action ? `z${action}` : null,
+      from: table.states[s.fromState()].name,
+      state: table.states[s.state()].name,
+      evaluated: s.evaluated().map(([n, value]) => ({ name: table.conditions.find((c) => c.number === n).name, value })),
+      action: action ? table.actions.find((a) => a.number === action).name : null,
       printed: decode(s.printed(), { lf: true }),
       refusal: phase === Phase.REFUSED ? s.refusal() : '',
     };
@@ -253,9 +267,10 @@ export class Run {
   // hold it, and replays the one that does.
   find(event, forward = true) {
     const a1 = event.automaton !== 'A0';
+    const table = this.tables[a1 ? 'A1' : 'A0'];
     let which = 0;
-    if (event.kind === 'state') which = (a1 ? this.a1Names : this.a0Names).indexOf(event.state);
-    if (event.kind === 'condition') which = event.condition === 'e1' ? 0 : Number(String(event.condition).slice(1));
+    if (event.kind === 'state') which = table.states.findIndex((s) => s.name === event.state);
+    if (event.kind === 'condition') which = table.conditions.find((c) => c.name === event.condition)?.number ?? -1;
     if (event.kind === 'active') which = this.vertexOf(event.vertex);
     if (!(event.kind in KINDS) || !(which >= 0)) return null;
     const step = this.session.find(KINDS[event.kind], a1 ? 1 : 0, which, Boolean(event.value), forward);

@@ -116,6 +116,23 @@ test('the worked example, stepped to the named steps', async () => {
   assert.match(await text('#explain'), /^Step 69 /);
 });
 
+test('the state diagrams draw every transition of the session\'s tables, no label over another', async () => {
+  const drawn = await page.evaluate(() => {
+    const boxes = (figure) => Array.from(document.querySelectorAll(`#${figure} text`), (t) => t.getBoundingClientRect());
+    const meet = (a, b) => a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    const tables = window.plannerPage.module.automata();
+    return ['a0', 'a1'].map((figure) => {
+      const texts = boxes(figure);
+      return {
+        edges: document.querySelectorAll(`#${figure} g.edge`).length,
+        transitions: tables[figure.toUpperCase()].transitions.length,
+        overlaps: texts.flatMap((a, i) => texts.slice(i + 1).filter((b) => meet(a, b))).length,
+      };
+    });
+  });
+  for (const d of drawn) assert.deepEqual(d, { edges: d.transitions, transitions: d.transitions, overlaps: 0 });
+});
+
 test('a step looks the same however it is reached', async () => {
   await load('app: main.obj\n\tlink main.obj\nmain.obj: main.c\n\tcc main.c\n', [['app', 250], ['main.obj', 200], ['main.c', 300]]);
   const stepped = [];

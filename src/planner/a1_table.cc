@@ -16,6 +16,7 @@ AutomatonTable words() {
   return {
       "A1",
       a1::kClosing.view(),
+      "A1 has finished the walk",
       {
           {n[0], "waits for the start event e1", l[0]},
           {n[1], "decides what to do with the top of stack 1", l[1]},

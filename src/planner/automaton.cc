@@ -137,6 +137,10 @@ std::vector<AutomatonTable::Transition> transitions_of(const AutomatonTable& tab
   });
   for (AutomatonTable::Transition& t : transitions) {
     shorten(&t.guard);
+    // A0's classes read best in the order of their conditions.
+    if (exclusive) std::sort(t.guard.begin(), t.guard.end(), [](const Term& a, const Term& b) {
+      return a.front().condition < b.front().condition;
+    });
     t.label = label_of(table, t, exclusive);
     t.gloss = gloss_of(table, t);
   }

@@ -97,8 +97,9 @@ struct AutomatonTable {
     std::string gloss;  // the same in English
   };
 
-  std::string_view name;     // "A0", "A1"
-  std::string_view closing;  // its closing line, CP866
+  std::string_view name;      // "A0", "A1"
+  std::string_view closing;   // its closing line, CP866
+  std::string_view finished;  // what the closing line means
   std::vector<State> states;  // by number
   std::vector<Condition> conditions;
   std::vector<Action> actions;

@@ -15,6 +15,7 @@ AutomatonTable words() {
   return {
       "A0",
       a0::kClosing.view(),
+      "A0 has read the whole makefile",
       {
           {n[0], "the start, before the first name character", l[0]},
           {n[1], "collecting a goal name", l[1]},

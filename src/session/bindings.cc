@@ -8,12 +8,14 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
 
+#include "planner/automaton.h"
 #include "reader/parser.h"
 #include "session/session.h"
 
@@ -31,10 +33,96 @@ std::uint64_t count(double n) {
   return n >= 18446744073709551616.0 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(n);
 }
 
-val names(std::span<const std::string_view> names) {
+// Text for people crosses as text, the module's strings being bytes
+// otherwise: its UTF-8 read into code points, which a wide string carries.
+// The trace's lines cross as their CP866 bytes.
+val text(std::string_view s) {
+  std::wstring wide;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t k = 1; k < n && i + k < s.size(); ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    wide += static_cast<wchar_t>(c);
+    i += n;
+  }
+  return val(wide);
+}
+val bytes(std::string_view s) { return val(std::string(s)); }
+
+template <class T, class F>
+val list_of(const std::vector<T>& items, F&& make) {
   val list = val::array();
-  for (const std::string_view name : names) list.call<void>("push", std::string(name));
+  for (const T& item : items) list.call<void>("push", make(item));
   return list;
+}
+
+// [[n, value], ...]: n for xn, 0 for e1.
+val evaluations(std::span<const Evaluation> evaluated) {
+  val list = val::array();
+  for (const Evaluation e : evaluated) {
+    val pair = val::array();
+    pair.call<void>("push", e.condition);
+    pair.call<void>("push", e.value);
+    list.call<void>("push", pair);
+  }
+  return list;
+}
+
+// An automaton's table, as AutomatonTable has it: names and glosses as text,
+// trace lines as bytes.
+val table(const AutomatonTable& t) {
+  val out = val::object();
+  out.set("name", text(t.name));
+  out.set("closing", bytes(t.closing));
+  out.set("finished", text(t.finished));
+  out.set("states", list_of(t.states, [](const AutomatonTable::State& s) {
+    val state = val::object();
+    state.set("name", text(s.name));
+    state.set("gloss", text(s.gloss));
+    state.set("line", bytes(s.line));
+    return state;
+  }));
+  out.set("conditions", list_of(t.conditions, [](const AutomatonTable::Condition& c) {
+    val condition = val::object();
+    condition.set("number", c.number);
+    condition.set("name", text(c.name));
+    condition.set("holds", text(c.holds));
+    condition.set("fails", text(c.fails));
+    condition.set("said", bytes(c.said));
+    condition.set("denied", bytes(c.denied));
+    condition.set("label", text(c.label));
+    return condition;
+  }));
+  out.set("actions", list_of(t.actions, [](const AutomatonTable::Action& a) {
+    val action = val::object();
+    action.set("number", a.number);
+    action.set("name", text(a.name));
+    action.set("gloss", text(a.gloss));
+    return action;
+  }));
+  out.set("outcomes", list_of(t.outcomes, [](const AutomatonTable::Outcome& o) {
+    val outcome = val::object();
+    outcome.set("from", o.from);
+    outcome.set("evaluated", evaluations(o.evaluated));
+    outcome.set("action", o.action);
+    outcome.set("to", o.to);
+    outcome.set("consistent", o.consistent);
+    return outcome;
+  }));
+  out.set("transitions", list_of(t.transitions, [](const AutomatonTable::Transition& tr) {
+    val transition = val::object();
+    transition.set("from", tr.from);
+    transition.set("to", tr.to);
+    transition.set("action", tr.action);
+    transition.set("guard", list_of(tr.guard, [](const std::vector<Evaluation>& term) {
+      return evaluations(term);
+    }));
+    transition.set("label", text(tr.label));
+    transition.set("gloss", text(tr.gloss));
+    return transition;
+  }));
+  return out;
 }
 
 class WebSession {
@@ -66,16 +154,16 @@ class WebSession {
   int action() const { return session_.action(); }
   std::string printed() const { return session_.printed(); }
   std::string refusal() const { return session_.refusal(); }
-  // [[n, value], ...]: n for xn, 0 for e1.
-  val evaluated() const {
-    val list = val::array();
-    for (const Evaluation e : session_.evaluated()) {
-      val pair = val::array();
-      pair.call<void>("push", e.number);
-      pair.call<void>("push", e.value);
-      list.call<void>("push", pair);
-    }
-    return list;
+  val evaluated() const { return evaluations(session_.evaluated()); }
+  // A1's top of stack 1 or 2 before the step, or -1.
+  double top_before(int which) const {
+    const VertexIndex v = session_.top_before(which == 1 ? 1 : 2);
+    return v == kNoVertex ? -1 : v;
+  }
+  // A vertex's modification time as the walk reads it; NaN for no vertex.
+  double time_of(double vertex) {
+    if (!has_vertex(true, vertex)) return std::nan("");
+    return static_cast<double>(session_.time_of(static_cast<VertexIndex>(vertex)));
   }
 
   double chars() const { return number(session_.chars()); }
@@ -97,8 +185,9 @@ class WebSession {
 
   // The graph as read so far, or (`whole`) as reading ends.
   double vertices(bool whole) const { return number(graph(whole).size()); }
-  // {name, children: [index...], commands: [bytes...]}
+  // {name, children: [index...], commands: [bytes...]}; undefined for no vertex.
   val vertex(bool whole, double index) const {
+    if (!has_vertex(whole, index)) return val::undefined();
     const Graph::View v = graph(whole)[static_cast<VertexIndex>(index)];
     val children = val::array();
     for (const VertexIndex c : v.children) children.call<void>("push", c);
@@ -114,7 +203,7 @@ class WebSession {
   val read_so_far(double index) const {
     const Graph& g = session_.graph();
     val out = val::array();
-    if (index < number(g.size())) {
+    if (has_vertex(false, index)) {
       const Graph::View v = g[static_cast<VertexIndex>(index)];
       out.call<void>("push", number(v.children.size()));
       out.call<void>("push", number(v.commands.size()));
@@ -122,12 +211,14 @@ class WebSession {
     return out;
   }
 
-  double stack_size(int which) const { return number(session_.stack_size(which)); }
+  double stack_size(int which) const {
+    return which == 1 || which == 2 ? number(session_.stack_size(which)) : 0;
+  }
   // Up to `n` entries of stack `which` (1 or 2) from `first`, bottom first:
   // {vertex, walked, marked, markedAt, marks, markedBy}.
   val stack(int which, double first, double n) const {
     val list = val::array();
-    const std::size_t size = session_.stack_size(which);
+    const std::size_t size = which == 1 || which == 2 ? session_.stack_size(which) : 0;
     for (std::size_t i = count(first); i < size && i < count(first) + count(n); ++i) {
       const StackEntry e = session_.stack_entry(which, i);
       val entry = val::object();
@@ -152,7 +243,7 @@ class WebSession {
   // 1 a condition's value, 2 a line of todo.bat written, 3 a mark set, 4 a
   // vertex made active), `automaton` 0 for A0 and 1 for A1.
   double find(int kind, int automaton, double which, bool value, bool forward) {
-    const Event event{static_cast<Event::Kind>(std::clamp(kind, 0, 4)), automaton,
+    const Event event{static_cast<Event::Kind>(std::clamp(kind, 0, Event::kKinds - 1)), automaton,
                       static_cast<std::uint32_t>(std::min(count(which), std::uint64_t{~std::uint32_t{0}})), value};
     const std::optional<std::uint64_t> step = session_.find(event, forward);
     return step ? number(*step) : -1;
@@ -187,6 +278,10 @@ class WebSession {
 
  private:
   const Graph& graph(bool whole) const { return whole ? session_.whole_graph() : session_.graph(); }
+  // A vertex index from JavaScript: a whole number below the graph's size.
+  bool has_vertex(bool whole, double index) const {
+    return index >= 0 && index < number(graph(whole).size()) && std::floor(index) == index;
+  }
   static std::string tail(std::string_view text, double most) {
     return std::string(text.substr(text.size() - std::min<std::size_t>(text.size(), count(most))));
   }
@@ -194,16 +289,38 @@ class WebSession {
   Session session_;
 };
 
-val a0_states() { return names(Parser::kStateNames); }
-val a1_states() { return names(DependencyGraph::kStateNames); }
+// Both automata's tables, from the automata themselves.
+val automata() {
+  val out = val::object();
+  out.set("A0", table(Parser::table()));
+  out.set("A1", table(DependencyGraph::table()));
+  return out;
+}
+
+// The numbers the session gives its phases and the kinds of event find()
+// takes.
+val constants() {
+  static constexpr std::array<const char*, kPhases> kPhaseNames{"START", "READING", "READ_END",
+                                                                 "REFUSED", "PLANNING"};
+  static constexpr std::array<const char*, Event::kKinds> kEventNames{"state", "condition",
+                                                                      "command", "mark", "active"};
+  val phases = val::object();
+  for (std::size_t i = 0; i < kPhaseNames.size(); ++i) phases.set(kPhaseNames[i], static_cast<int>(i));
+  val events = val::object();
+  for (std::size_t i = 0; i < kEventNames.size(); ++i) events.set(kEventNames[i], static_cast<int>(i));
+  val out = val::object();
+  out.set("phases", phases);
+  out.set("events", events);
+  return out;
+}
 
 }  // namespace
 }  // namespace planner
 
 EMSCRIPTEN_BINDINGS(planner_session) {
   using planner::WebSession;
-  emscripten::function("a0States", &planner::a0_states);
-  emscripten::function("a1States", &planner::a1_states);
+  emscripten::function("automata", &planner::automata);
+  emscripten::function("constants", &planner::constants);
   emscripten::class_<WebSession>("Session")
       .constructor<const std::string&, emscripten::val, double>()
       .function("total", &WebSession::total)
@@ -219,6 +336,8 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("printed", &WebSession::printed)
       .function("refusal", &WebSession::refusal)
       .function("evaluated", &WebSession::evaluated)
+      .function("topBefore", &WebSession::top_before)
+      .function("timeOf", &WebSession::time_of)
       .function("chars", &WebSession::chars)
       .function("charsRead", &WebSession::chars_read)
       .function("position", &WebSession::position)

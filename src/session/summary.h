@@ -23,7 +23,7 @@ struct Event {
     kMark,       // A1 marks a copy on stack 2 (z7, or z5 with a parent left on stack 2)
     kActive,     // A1 pushes or pops stack 1 and leaves vertex `number` on top
   };
-  static constexpr std::uint8_t kKinds = 5;
+  static constexpr std::uint8_t kKinds = static_cast<std::uint8_t>(Kind::kActive) + 1;
   Kind kind;
   int automaton;          // 0 for A0, 1 for A1; only kState and kCondition are A0's too
   std::uint32_t number;   // the state, condition or vertex; unused by kCommand and kMark
