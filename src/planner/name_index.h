@@ -49,8 +49,6 @@ class NameIndex {
     ++used_;
   }
 
-  std::size_t size() const { return used_; }
-
  private:
   static constexpr VertexIndex kEmpty = ~VertexIndex{0};
   static constexpr std::size_t kFirstSize = 1024;

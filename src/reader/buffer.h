@@ -20,7 +20,6 @@ class TokenText {
   }
   std::string_view view() const { return {data_.get(), size_}; }
   void clear() { size_ = 0; }  // keeps the storage
-  std::size_t size() const { return size_; }
 
  private:
   void grow() {
