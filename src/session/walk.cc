@@ -69,8 +69,6 @@ std::int64_t Walk::time_of(VertexIndex vertex) {
   return *times_of_[vertex];
 }
 
-std::uint64_t Walk::covered() const { return checkpoints_.back().walked; }
-
 void Walk::go(std::uint64_t walked) {
   const Checkpoint& nearest = checkpoints_[static_cast<std::size_t>(
       std::min<std::uint64_t>(walked / every_, checkpoints_.size() - 1))];
@@ -156,8 +154,9 @@ void Walk::step(std::vector<TodoLine>* written, std::uint64_t first) {
   const Mark top2_mark = a1.stack2.empty() ? Mark{} : marks_.back();
   const VertexIndex cause = a1.state == DependencyGraph::TOPS ? before2_ : before1_;
   const std::size_t size1_before = a1.stack1.entries().size();
+  const bool first_time = walked_ == reached_;
   a1.step();
-  ++walked_;
+  reached_ = std::max(reached_, ++walked_);
   const std::size_t size1 = a1.stack1.entries().size();
   const std::size_t size2 = a1.stack2.entries().size();
   marks_.resize(size2);  // a pushed entry starts unmarked
@@ -181,7 +180,7 @@ void Walk::step(std::vector<TodoLine>* written, std::uint64_t first) {
                         top2.marked ? top2_mark.count : 0, top2.marked ? top2_mark.by : 0});
   }
   todo_lines_ += commands;
-  summarise(size1_before, commands, marked);
+  summarise(size1_before, commands, marked, first_time);
   if (walked_ % every_ != 0) return;
   if (walked_ / every_ == checkpoints_.size()) {
     keep_checkpoint();

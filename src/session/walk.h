@@ -72,8 +72,8 @@ class Walk {
   // Steps taken, and the walk brought to `walked` of them, from the nearest
   // checkpoint before unless it is already on the way there.
   std::uint64_t walked() const { return walked_; }
-  // Steps walked through at least once, to the last checkpoint kept.
-  std::uint64_t covered() const;
+  // Steps walked through at least once.
+  std::uint64_t covered() const { return reached_; }
   void go(std::uint64_t walked);
   // One step, keeping the lines of todo.bat it writes from line `first` on
   // in *written when given, and a checkpoint where one is due.
@@ -123,7 +123,7 @@ class Walk {
   const VertexStack& stack(int which) const { return which == 1 ? a1().stack1 : a1().stack2; }
   void restore(const Checkpoint& checkpoint);
   void keep_checkpoint();
-  void summarise(std::size_t size1_before, std::uint64_t commands, bool marked);
+  void summarise(std::size_t size1_before, std::uint64_t commands, bool marked, bool first_time);
   std::uint64_t intervals() const { return (steps_ + every_ - 1) / every_; }
 
   std::uint64_t every_;  // steps between two checkpoints
@@ -139,6 +139,7 @@ class Walk {
   std::uint64_t steps_ = 0;
 
   std::uint64_t walked_ = 0;      // A1 steps taken
+  std::uint64_t reached_ = 0;     // the most steps ever taken
   std::uint64_t todo_lines_ = 0;  // lines of todo.bat written so far
   std::vector<Mark> marks_;       // one per entry of stack 2
   // Least sizes of stack 1 and stack 2 since the last checkpoint.

@@ -8,7 +8,8 @@
 
 namespace planner {
 
-void Walk::summarise(std::size_t size1_before, std::uint64_t commands, bool marked) {
+void Walk::summarise(std::size_t size1_before, std::uint64_t commands, bool marked,
+                     bool first_time) {
   const DependencyGraph& a1 = parser_->a1;
   last_ = Summary::of(a1.state, a1.record().evaluated());
   last_.commands = commands;
@@ -16,9 +17,9 @@ void Walk::summarise(std::size_t size1_before, std::uint64_t commands, bool mark
   const std::size_t size1 = a1.stack1.entries().size();
   last_active_ = size1 != size1_before && size1 > 0 ? a1.stack1.top().index : kNoVertex;
   if (last_active_ != kNoVertex) last_.active.set(last_active_ % Summary::kActive);
-  // Steps of an interval already summarised, walked again, add nothing; the
-  // first walk through the open one adds every step, from its checkpoint on.
-  if ((walked_ - 1) / every_ != summaries_.size()) return;
+  // A step walked again adds nothing: a seek back into the interval being
+  // summarised walks some of its steps twice.
+  if (!first_time) return;
   open_.add(last_);
   if (walked_ % every_ != 0 && walked_ != steps_) return;
   summaries_.push_back(open_);
