@@ -261,8 +261,10 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     require(seen(session) == views[b], "a seek shows what stepping there showed");
     const std::string_view range = std::string_view(printed).substr(starts[a], starts[b + 1] - starts[a]);
     require(session.trace(a, b) == range, "a range of the trace is what those steps printed");
-    require(session.lines_before(a) == lines(a), "lines before a step are counted");
+    require(session.lines_before(a) == lines(a) && seen(session) == views[b], "lines before a step are counted");
     require(session.lines(lines(a), lines(b + 1) - lines(a)) == range, "a window of lines is what the steps printed");
+    const std::string_view rest = std::string_view(printed).substr(starts[a]);
+    require(session.lines(lines(a), 1) == rest.substr(0, rest.find('\n') + 1), "a window of one line is that line");
     if (lines(b + 1) > 0) {
       const std::uint64_t at = session.step_of_line(lines(b + 1) - 1);
       require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");

@@ -61,8 +61,13 @@ const Summary& read_step(std::int32_t state, char c) {
 
 Reading::Reading(std::string_view makefile, std::uint64_t every) : every_(every) {
   const std::string_view read = makefile.substr(0, makefile.find('\x1A'));
-  for (std::size_t i = 0; i < read.size(); ++i) {
-    if (read[i] == '\r') cr_before_.push_back(i - cr_before_.size());
+  std::uint64_t delivered = 0;  // characters before this one that text mode delivers
+  for (const char c : read) {
+    if (c == '\r') {
+      cr_before_.push_back(delivered);
+    } else {
+      ++delivered;
+    }
   }
   text_ = read;
   bool ended = false;
