@@ -8,19 +8,18 @@
 
 namespace planner {
 
+// A refused run ends with the refusal's step; a walk past 64 bits of steps
+// counts the largest number.
 Session::Session(std::string_view makefile, TimeSource times, std::uint64_t every)
-    : every_(std::max<std::uint64_t>(every, 1)), reading_(makefile, every_) {
-  walk_ = std::make_unique<Walk>(reading_.text(), planning_start(), reading_.lines(),
-                                 std::move(times), every_);
-  if (!walk_->refusal().empty()) {
-    refusal_ = error_line(walk_->refusal());
-    total_ = chars() + 2;
-    all_lines_ = reading_.lines();
-  } else {
-    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-    total_ = walk_->steps() > most - planning_start() ? most : planning_start() + walk_->steps();
-  }
-}
+    : every_(std::max<std::uint64_t>(every, 1)),
+      reading_(makefile, every_),
+      walk_(std::make_unique<Walk>(reading_.text(), chars() + 1, reading_.lines(), std::move(times),
+                                   every_)),
+      refusal_(walk_->refusal().empty() ? "" : error_line(walk_->refusal())),
+      total_(refused() ? chars() + 2
+                       : std::min(walk_->steps(), std::numeric_limits<std::uint64_t>::max() - chars() - 1) +
+                             chars() + 1),
+      all_lines_(refused() ? reading_.lines() : 0) {}
 
 Session::~Session() = default;
 

@@ -166,9 +166,9 @@ class Session {
   Reading reading_;
   std::unique_ptr<Walk> walk_;
   std::string refusal_;  // the error line the driver would print; empty: none
-  std::uint64_t total_ = 0;
+  std::uint64_t total_;
+  std::uint64_t all_lines_;  // lines of the whole run's trace; 0: not known yet
   std::uint64_t at_ = 0;
-  std::uint64_t all_lines_ = 0;  // lines of the whole run's trace; 0: not known yet
 
   // The step just taken.
   std::int32_t from_ = 0;

@@ -124,7 +124,6 @@ class Walk {
   void restore(const Checkpoint& checkpoint);
   void keep_checkpoint();
   void summarise(std::size_t size1_before, std::uint64_t commands, bool marked, bool first_time);
-  std::uint64_t intervals() const { return (steps_ + every_ - 1) / every_; }
 
   std::uint64_t every_;  // steps between two checkpoints
   std::uint64_t base_;   // the session's step before the walk's first

@@ -52,8 +52,8 @@ std::optional<std::uint64_t> Walk::find(const Event& event, std::uint64_t here, 
 
 std::vector<Tally> Walk::tally(std::uint64_t width) {
   std::vector<Tally> buckets(static_cast<std::size_t>(steps_ / width + (steps_ % width != 0 ? 1 : 0)));
-  for (std::uint64_t k = 0; k < intervals(); ++k) {
-    const std::uint64_t from = k * every_;
+  for (std::uint64_t from = 0; from < steps_; from += every_) {
+    const std::uint64_t k = from / every_;
     const std::uint64_t to = std::min(steps_, from + every_);
     // An interval that one bucket holds whole is taken from its summary.
     if (k < summaries_.size() && from / width == (to - 1) / width) {
