@@ -141,9 +141,17 @@ RunResult run(const Child& child) {
   }
   bool held = static_cast<bool>(child.meanwhile);
   const int capacity = reader >= 0 ? fcntl(reader, F_GETPIPE_SZ) : 0;
+  // Full: more than half of it taken, by pages the writer may not have
+  // filled, and no more for 20 ms.
+  int queued = 0;
+  auto still_since = std::chrono::steady_clock::now();
   const auto read_child = [&] {
-    int queued = 0;
-    if (held && ioctl(reader, FIONREAD, &queued) == 0 && queued >= capacity) {
+    int now = 0;
+    if (held && ioctl(reader, FIONREAD, &now) == 0 && now != queued) {
+      queued = now;
+      still_since = std::chrono::steady_clock::now();
+    } else if (held && queued > capacity / 2 &&
+               std::chrono::steady_clock::now() - still_since > std::chrono::milliseconds(20)) {
       child.meanwhile();
       held = false;
     }

@@ -218,7 +218,8 @@ bool PlanFile::create(const char* path, std::string* err) {
   n.old_known = stat(path, &named) == 0;
   n.old_id = {static_cast<std::uint64_t>(named.st_dev), static_cast<std::uint64_t>(named.st_ino)};
   if (exists) n.dir_time = os::modification_time(".", &n.dir_id);  // before any change
-  n.dir_frozen = exists && n.remove_strays() && n.dir_id != os::FileId{};
+  const bool removed = n.remove_strays();
+  n.dir_frozen = exists && removed && n.dir_id != os::FileId{};
   // Where the new file could not take the plan's place, the plan is written
   // in place, as before, and nothing is left beside it.
   const Attributes here = attributes(".");
