@@ -1,2 +1,2 @@
-g: x
+g: x .
 	link
