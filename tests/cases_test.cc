@@ -13,6 +13,12 @@
 //               mode NAME OCTAL    set a file's permissions, and run without
 //                                  root's power to pass over them; NAME "."
 //                                  sets the directory's own
+//               user               run as the user nobody (when root runs the
+//                                  tests; skipped otherwise)
+//               redirect 1>> NAME  standard output (1) or error (2) goes into
+//                                  NAME, opened as the shell's >, >> or <>
+//                                  opens it; nothing is captured from it
+//               gone NAME          the run removes NAME, a file of in/
 //               status N           the exit status expected (default 0)
 //               merged             standard error goes into standard output,
 //                                  as with 2>&1, and `stdout` holds both
@@ -35,6 +41,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <tuple>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -75,6 +82,7 @@ TEST_P(Cases, Run) {
   test::ScratchDir work;
   if (fs::exists(dir / "in")) fs::copy(dir / "in", work.path(), fs::copy_options::recursive);
   int status = 0;
+  std::vector<std::string> gone;
   std::ifstream file(dir / "case");
   for (std::string line; std::getline(file, line);) {
     std::vector<std::string> w = words(std::istringstream(line));
@@ -83,6 +91,21 @@ TEST_P(Cases, Run) {
       std::transform(w.begin() + 1, w.end(), std::back_inserter(child.argv), unescape);
     } else if (key == "merged") {
       child.merged = true;
+    } else if (key == "user") {
+      child.user = 65534;
+    } else if (key == "redirect") {
+      const std::string how = w.at(1).substr(1);
+      const int flags = how == ">>" ? O_WRONLY | O_CREAT | O_APPEND
+                        : how == "<>" ? O_RDWR | O_CREAT
+                                      : O_WRONLY | O_CREAT | O_TRUNC;
+      const std::string path = (work.path() / w.at(2)).string();
+      if (w[1][0] == '1') {
+        std::tie(child.stdout_path, child.stdout_flags) = std::pair(path, flags);
+      } else {
+        std::tie(child.stderr_path, child.stderr_flags) = std::pair(path, flags);
+      }
+    } else if (key == "gone") {
+      gone.push_back(w.at(1));
     } else if (key == "status") {
       status = std::stoi(w.at(1));
     } else if ((key == "posix" && wine) || (key == "native" && (wine || node))) {
@@ -108,7 +131,9 @@ TEST_P(Cases, Run) {
   }
   child.dir = work.path();
   const auto r = test::run(child);
-  if (child.unprivileged && r.status == 126) GTEST_SKIP() << "root cannot give up its override";
+  if ((child.unprivileged || child.user >= 0) && r.status == 126) {
+    GTEST_SKIP() << "cannot run without root's override, or as another user";
+  }
   EXPECT_EQ(r.status, status);
   std::string shown = exe.string();  // as the usage lines name it
   if (wine) {
@@ -128,8 +153,13 @@ TEST_P(Cases, Run) {
   std::error_code none;  // no in/ at all
   for (const auto& entry : fs::directory_iterator(dir / "in", none)) {
     const fs::path name = entry.path().filename();
-    EXPECT_TRUE(name == "todo.bat" || test::read_file(work.path() / name) == test::read_file(entry))
-        << name << " was changed";
+    if (std::find(gone.begin(), gone.end(), name) != gone.end()) {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(work.path() / name))) << name << " was left";
+    } else {
+      EXPECT_TRUE(name == "todo.bat" || (fs::exists(work.path() / name) &&
+                                         test::read_file(work.path() / name) == test::read_file(entry)))
+          << name << " was changed";
+    }
   }
 }
 

@@ -1,10 +1,12 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <iconv.h>
 #include <linux/capability.h>
 #include <pty.h>
 #include <sys/prctl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,12 +73,16 @@ RunResult run(const Child& child) {
   ScratchDir capture;
   const std::string out_path =
       child.stdout_path.empty() ? (capture.path() / "out").string() : child.stdout_path;
-  const std::string err_path = (capture.path() / "err").string();
+  const std::string err_path =
+      child.stderr_path.empty() ? (capture.path() / "err").string() : child.stderr_path;
   std::vector<char*> argv;
   for (const auto& arg : child.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  const bool piped = child.close_after > 0 || child.slow || child.meanwhile;
   int pipe_ends[2] = {-1, -1};
-  if (child.close_after > 0 && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  if (piped && pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  // As a parent may leave it; the setting is the child's end's, shared.
+  if (child.slow) fcntl(pipe_ends[1], F_SETFL, O_NONBLOCK);
   int terminal[2] = {-1, -1};  // master, slave
   if (child.terminal && openpty(&terminal[0], &terminal[1], nullptr, nullptr, nullptr) != 0)
     throw std::runtime_error("openpty failed");
@@ -98,12 +104,10 @@ RunResult run(const Child& child) {
   if (pid == 0) {
     // Only async-signal-safe calls until exec.
     const int in = open("/dev/null", O_RDONLY);
-    const int out = child.close_after > 0
-                        ? pipe_ends[1]
-                        : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = piped ? pipe_ends[1] : open(out_path.c_str(), child.stdout_flags, 0644);
     const int err = child.terminal ? terminal[1]
                     : child.merged ? out
-                                   : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                                   : open(err_path.c_str(), child.stderr_flags, 0644);
     // The signal sent takes its default action, however this process was
     // started, and leaves no core file.
     if (child.signal != 0) signal(child.signal, SIG_DFL);
@@ -111,6 +115,10 @@ RunResult run(const Child& child) {
         setrlimit(RLIMIT_FSIZE, &files) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 ||
         (child.memory_limit > 0 && setrlimit(RLIMIT_AS, &memory) != 0))
       _exit(127);
+    const auto user = static_cast<uid_t>(child.user);
+    if (child.user >= 0 && (geteuid() != 0 || setgroups(0, nullptr) != 0 || setgid(user) != 0 ||
+                            setuid(user) != 0))
+      _exit(126);
     // Root keeps its uid, and so its own files, but not the override, which
     // exec would give back unless it leaves the bounding set.
     if (child.unprivileged && geteuid() == 0 &&
@@ -131,16 +139,33 @@ RunResult run(const Child& child) {
     close(child.terminal ? terminal[1] : pipe_ends[1]);
     fcntl(reader, F_SETFL, O_NONBLOCK);
   }
-  std::size_t piped = 0;
+  bool held = static_cast<bool>(child.meanwhile);
+  const int capacity = reader >= 0 ? fcntl(reader, F_GETPIPE_SZ) : 0;
+  // Full: more than half of it taken, by pages the writer may not have
+  // filled, and no more for 20 ms.
+  int queued = 0;
+  auto still_since = std::chrono::steady_clock::now();
   const auto read_child = [&] {
+    int now = 0;
+    if (held && ioctl(reader, FIONREAD, &now) == 0 && now != queued) {
+      queued = now;
+      still_since = std::chrono::steady_clock::now();
+    } else if (held && queued > capacity / 2 &&
+               std::chrono::steady_clock::now() - still_since > std::chrono::milliseconds(20)) {
+      child.meanwhile();
+      held = false;
+    }
     char block[1 << 16];
-    for (ssize_t n; reader >= 0 && (n = read(reader, block, sizeof block)) > 0;) {
+    const std::size_t size = child.slow ? 4096 : sizeof block;  // one read a turn
+    for (ssize_t n; !held && reader >= 0 && (n = read(reader, block, size)) > 0;) {
+      result.piped += static_cast<std::size_t>(n);
       if (child.terminal) {
         result.err.append(block, static_cast<std::size_t>(n));
-      } else if ((piped += static_cast<std::size_t>(n)) >= child.close_after) {
+      } else if (child.close_after > 0 && result.piped >= child.close_after) {
         close(reader);  // the reader goes away
         reader = -1;
       }
+      if (child.slow) break;
     }
   };
   int status = 0;
@@ -162,10 +187,14 @@ RunResult run(const Child& child) {
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.peak = std::int64_t{usage.ru_maxrss} * 1024;
-  if (child.stdout_path.empty() && child.close_after == 0) result.out = read_file(out_path);
-  read_child();
+  if (child.stdout_path.empty() && !piped) result.out = read_file(out_path);
+  held = false;  // what is left, to its end
+  for (std::size_t before = ~std::size_t{0}; reader >= 0 && result.piped != before;) {
+    before = result.piped;
+    read_child();
+  }
   if (reader >= 0) close(reader);
-  if (!child.terminal) result.err = read_file(err_path);
+  if (!child.terminal && child.stderr_path.empty()) result.err = read_file(err_path);
   return result;
 }
 

@@ -2,8 +2,11 @@
 // program as a child process that can neither hang them nor fill the disk.
 #pragma once
 
+#include <fcntl.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +38,15 @@ struct Child {
   std::vector<std::string> argv;  // argv[0] is the program, looked up in PATH without a '/'
   std::filesystem::path dir{};    // the working directory
   std::string stdout_path{};      // where standard output goes; empty: captured
-  std::size_t close_after = 0;    // >0: a pipe, closed after reading this many bytes
+  int stdout_flags = O_WRONLY | O_CREAT | O_TRUNC;  // how: O_APPEND for >>, O_RDWR for <>
+  std::string stderr_path{};      // where standard error goes; empty: captured
+  int stderr_flags = O_WRONLY | O_CREAT | O_TRUNC;
+  // Standard output a pipe (these three), read as it comes unless said:
+  std::size_t close_after = 0;  // >0: closed after reading this many bytes
+  bool slow = false;            // non-blocking for the child, read slower than it writes
+  // Run once the child has filled the pipe, which is read only afterwards:
+  // the child waits in a write, holding whatever it holds.
+  std::function<void()> meanwhile{};
   std::uint64_t file_limit = std::uint64_t{256} << 20;
   std::uint64_t memory_limit = 0;  // address space in bytes; 0: no limit
   int seconds = 60;
@@ -46,6 +57,7 @@ struct Child {
   // that it meets them as a user does; it exits with 126 when it cannot drop
   // that power.
   bool unprivileged = false;
+  int user = -1;  // run by root, the child runs as this user (and group); 126 when it cannot
   int signal = 0;         // sent after `signal_after` milliseconds, when not 0
   int signal_after = 0;
 };
@@ -55,6 +67,7 @@ struct RunResult {
   int signal = 0;          // the signal that ended it; 0 when it exited
   bool timed_out = false;  // killed after Child::seconds
   std::string out;         // standard output when captured, raw bytes
+  std::size_t piped = 0;   // bytes read from a standard output pipe
   std::string err;         // standard error
   double seconds = 0;      // wall time
   std::int64_t peak = 0;   // the child's peak resident memory, in bytes

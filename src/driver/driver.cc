@@ -57,7 +57,7 @@ bool answer_option(std::string_view arg, const char* argv0, Output& trace) {
 
 // The one place that reports errors; always exits with 1.
 int fail(const std::string& message) {
-  std::fputs(error_line(message).c_str(), stderr);
+  os::write_stream(stderr, error_line(message));
   return 1;
 }
 

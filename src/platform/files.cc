@@ -56,8 +56,7 @@ bool InputFile::is(const char* path) const { return os::same_file(file_, path); 
 bool InputFile::is_stream(std::FILE* stream) const { return os::stream_is_file(stream, file_); }
 
 bool FileSink::write(std::string_view bytes, std::string* err) {
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return true;
+  if (os::write_stream(file_, bytes)) return true;
   *err = errno != 0 ? errno_reason() : "write error";
   return false;
 }

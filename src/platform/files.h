@@ -34,7 +34,8 @@ class InputFile {
   std::FILE* file_ = nullptr;
 };
 
-// A sink over a C stream that someone else owns: standard output.
+// A sink over a standard stream, which someone else owns and which has no
+// buffer of its own (see os::write_stream).
 class FileSink final : public Sink {
  public:
   explicit FileSink(std::FILE* file) : file_(file) {}

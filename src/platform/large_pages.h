@@ -25,9 +25,14 @@ struct LargePageAllocator {
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
     const std::size_t bytes = n * sizeof(T);
     if (bytes < os::kLargePage) return static_cast<T*>(::operator new(bytes));
-    void* at = os::allocate_large(bytes);
-    if (at == nullptr) throw std::bad_alloc();
-    return static_cast<T*>(at);
+    // As operator new does: the new-handler, where there is one, may free
+    // memory or end the process.
+    for (;;) {
+      if (void* at = os::allocate_large(bytes)) return static_cast<T*>(at);
+      const std::new_handler handler = std::get_new_handler();
+      if (handler == nullptr) throw std::bad_alloc();
+      handler();
+    }
   }
   void deallocate(T* at, std::size_t n) noexcept {
     if (n * sizeof(T) < os::kLargePage) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace planner::os {
 
@@ -42,6 +43,13 @@ bool is_directory(std::FILE* file);
 // True when `path` names a directory.
 bool is_directory(const char* path);
 
+// Writes all of `bytes` to `stream`, a standard stream without a buffer of
+// its own. One left non-blocking by the parent (a setting the program shares
+// with it, so not the program's to change) is waited on while it is full, as
+// a blocking one would be. False on a real error, errno telling it (0 when
+// the system gave no reason).
+bool write_stream(std::FILE* stream, std::string_view bytes);
+
 // True when standard error is a terminal (a console on Windows), where a
 // progress line can be rewritten in place.
 bool stderr_is_terminal();
@@ -66,9 +74,22 @@ void handle_signals();
 // From now on an interruption removes `path`, which must stay valid until
 // this is called again; nullptr stops that.
 void remove_on_interrupt(const char* path);
+// Ends the process with status 1 at once: removes the file named by
+// remove_on_interrupt, blanks the progress line, writes `line` on standard
+// error. It needs no memory, so it serves when memory has run out.
+[[noreturn]] void exit_at_once(std::string_view line);
 // From now on an interruption first blanks `width` characters of standard
 // error's line and returns to its start; 0: the line is clear.
 void blank_on_interrupt(std::size_t width);
+
+// This process's number, as the names of its new files carry it.
+long process_id();
+// The user the process acts as, in the numbers that files' owners have
+// (POSIX).
+unsigned effective_user();
+// Whether process `id` may still be running: false only when the system says
+// that none has that number (POSIX).
+bool process_may_run(long id);
 
 // `size` bytes straight from the system, zeroed, on a kLargePage boundary
 // and backed by large pages where the system gives them (see

@@ -38,6 +38,53 @@ EM_JS(double, node_modification_time,
   }
 });
 
+// Node's status of a descriptor (`path` null) or of a name, links followed
+// when `follow`: emscripten's fstat answers from the name the file was opened
+// by, and for the standard streams from no name at all. The device and inode
+// go into id[0] and id[1]. Returns 0 when the query fails, 1 for a regular
+// file, 2 for anything else.
+EM_JS(int, node_identity,
+      (int descriptor, const char* path, std::size_t size, int follow, double* id), {
+  const fs = Module.plannerFs || (Module.plannerFs = require("fs"));
+  try {
+    const options = {bigint : true};
+    let status;
+    if (path === 0) {
+      status = fs.fstatSync(descriptor, options);
+    } else {
+      const name = Buffer.from(HEAPU8.subarray(path, path + size));
+      status = follow ? fs.statSync(name, options) : fs.lstatSync(name, options);
+    }
+    HEAPF64[id >> 3] = Number(status.dev);
+    HEAPF64[(id >> 3) + 1] = Number(status.ino);
+    return status.isFile() ? 1 : 2;
+  } catch (e) {
+    return 0;
+  }
+});
+
+// The system's descriptor behind one of emscripten's; -1 for none.
+EM_JS(int, node_descriptor, (int fd), {
+  const stream = FS.getStream(fd);
+  return stream && typeof stream.nfd === "number" ? stream.nfd : -1;
+});
+
+// A millisecond's pause, for a stream that is full: Node offers no wait on a
+// descriptor that a program could use while it runs.
+EM_JS(void, node_pause, (), { Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, 1); });
+
+// emscripten gives every process the number 42 and the user 0.
+EM_JS(double, node_process_id, (), { return process.pid; });
+EM_JS(double, node_effective_user, (), { return process.geteuid ? process.geteuid() : 0; });
+EM_JS(int, node_process_may_run, (double id), {
+  try {
+    process.kill(id, 0);
+    return 1;
+  } catch (e) {
+    return e.code === "ESRCH" ? 0 : 1;
+  }
+});
+
 // emscripten's isatty says yes for every descriptor.
 EM_JS(int, node_stderr_is_terminal, (), { return require("tty").isatty(2) ? 1 : 0; });
 
@@ -104,6 +151,51 @@ std::int64_t modification_time(const char* path, FileId* id) {
 }
 
 bool stderr_is_terminal() { return node_stderr_is_terminal() != 0; }
+
+namespace {
+
+struct Identity {
+  int kind = 0;  // as node_identity returns it
+  FileId id;
+};
+
+Identity identity(std::FILE* file) {
+  double id[2] = {0, 0};
+  const int descriptor = node_descriptor(fileno(file));
+  const int kind = descriptor < 0 ? 0 : node_identity(descriptor, nullptr, 0, 0, id);
+  return {kind, {static_cast<std::uint64_t>(id[0]), static_cast<std::uint64_t>(id[1])}};
+}
+
+Identity identity(const char* path, bool follow) {
+  double id[2] = {0, 0};
+  const int kind = node_identity(-1, path, std::strlen(path), follow ? 1 : 0, id);
+  return {kind, {static_cast<std::uint64_t>(id[0]), static_cast<std::uint64_t>(id[1])}};
+}
+
+bool same(const Identity& a, const Identity& b) { return a.kind != 0 && b.kind != 0 && a.id == b.id; }
+
+}  // namespace
+
+bool same_file(std::FILE* file, const char* path) { return same(identity(file), identity(path, true)); }
+
+bool stream_is_file(std::FILE* stream, std::FILE* file) {
+  const Identity out = identity(stream);
+  return out.kind == 1 && same(out, identity(file));
+}
+
+bool stream_is_named(std::FILE* stream, const char* path) {
+  const Identity out = identity(stream);
+  return out.kind == 1 && same(out, identity(path, false));
+}
+
+bool wait_writable(int) {
+  node_pause();
+  return true;
+}
+
+long process_id() { return static_cast<long>(node_process_id()); }
+unsigned effective_user() { return static_cast<unsigned>(node_effective_user()); }
+bool process_may_run(long id) { return node_process_may_run(static_cast<double>(id)) != 0; }
 
 // WebAssembly's memory has no large pages: plain allocations.
 void* allocate_large(std::size_t size) { return ::operator new(size, std::nothrow); }

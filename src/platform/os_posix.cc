@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "platform/os.h"
@@ -54,32 +56,61 @@ void keep_standard_streams() {
   }
 }
 
+#ifdef __EMSCRIPTEN__
+// In os_node.cc: emscripten's poll knows nothing of Node's descriptors.
+bool wait_writable(int fd);
+#else
+// Until `fd` can take a byte again; false when that cannot be told.
+bool wait_writable(int fd) {
+  pollfd ready{fd, POLLOUT, 0};
+  int n = 0;
+  while ((n = poll(&ready, 1, -1)) < 0 && errno == EINTR) {
+  }
+  return n > 0;  // an error or a hang-up shows in the next write
+}
+#endif
+
+// Straight to the descriptor: the standard streams have no buffer here, so
+// nothing waits in one, and stdio would drop bytes that a full non-blocking
+// stream refused.
+bool write_stream(std::FILE* stream, std::string_view bytes) {
+  const int fd = fileno(stream);
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && wait_writable(fd)) continue;
+    if (n == 0) errno = 0;
+    return false;
+  }
+  return true;
+}
+
 namespace {
-
-// `stream`'s status when it is a regular file.
-bool regular_stream(std::FILE* stream, struct stat* st) {
-  return fstat(fileno(stream), st) == 0 && S_ISREG(st->st_mode);
-}
-
-bool same_identity(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // Read by the signal handler: the path is set before the flag is raised.
 const char* interrupt_path = nullptr;
 volatile std::sig_atomic_t remove_armed = 0;
 volatile std::sig_atomic_t blank_width = 0;
 
-// Only async-signal-safe calls: unlink, memset, write, raise.
-extern "C" void on_interrupt(int signal_number) {
+// What an interruption and exit_at_once do before the end: only
+// async-signal-safe calls (unlink, memset, write, poll), and no memory.
+void clean_up() {
   if (remove_armed != 0) unlink(interrupt_path);
   if (blank_width > 0) {
     char blank[2 + 256];  // wider than any progress line
     const auto width = static_cast<std::size_t>(blank_width < 256 ? blank_width : 256);
     std::memset(blank, ' ', width + 2);
     blank[0] = blank[width + 1] = '\r';
-    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, blank, width + 2);
+    write_stream(stderr, {blank, width + 2});
   }
+}
+
+extern "C" void on_interrupt(int signal_number) {
+  clean_up();
   // SA_RESETHAND has restored the default action; the signal, blocked while
   // this runs, ends the process as soon as the handler returns.
   raise(signal_number);
@@ -103,6 +134,26 @@ constexpr int kSignals = 65;
 
 }  // namespace
 
+void exit_at_once(std::string_view line) {
+  clean_up();
+  write_stream(stderr, line);
+  _exit(1);
+}
+
+#ifndef __EMSCRIPTEN__  // os_node.cc asks Node
+namespace {
+
+// `stream`'s status when it is a regular file.
+bool regular_stream(std::FILE* stream, struct stat* st) {
+  return fstat(fileno(stream), st) == 0 && S_ISREG(st->st_mode);
+}
+
+bool same_identity(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
 bool same_file(std::FILE* file, const char* path) {
   struct stat held {}, named {};
   return fstat(fileno(file), &held) == 0 && stat(path, &named) == 0 && same_identity(held, named);
@@ -119,8 +170,11 @@ bool stream_is_named(std::FILE* stream, const char* path) {
   return regular_stream(stream, &out) && lstat(path, &named) == 0 && same_identity(out, named);
 }
 
-#ifndef __EMSCRIPTEN__
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
+
+long process_id() { return static_cast<long>(getpid()); }
+unsigned effective_user() { return static_cast<unsigned>(geteuid()); }
+bool process_may_run(long id) { return kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH; }
 #endif
 
 void handle_signals() {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "platform/os.h"
@@ -143,9 +144,9 @@ const char* interrupt_path = nullptr;
 volatile LONG remove_armed = 0;
 volatile LONG blank_width = 0;
 
-BOOL WINAPI on_console_event(DWORD) {
-  // The file was opened with FILE_SHARE_DELETE, so it can go while open; the
-  // default handler, which runs next, ends the process.
+// What a console event and exit_at_once do before the end, without memory.
+// The file was opened with FILE_SHARE_DELETE, so it can go while open.
+void clean_up() {
   if (remove_armed != 0) DeleteFileA(interrupt_path);
   const LONG width = blank_width < 256 ? blank_width : 256;
   if (width > 0) {
@@ -156,6 +157,11 @@ BOOL WINAPI on_console_event(DWORD) {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), blank, static_cast<DWORD>(width + 2), &written,
               nullptr);
   }
+}
+
+// The default handler, which runs next, ends the process.
+BOOL WINAPI on_console_event(DWORD) {
+  clean_up();
   return FALSE;
 }
 
@@ -177,6 +183,23 @@ bool stream_is_named(std::FILE* stream, const char* path) {
   return regular_identity(standard_handle(stream), &a) &&
          named_identity(path, FILE_FLAG_OPEN_REPARSE_POINT, &b) && same_identity(a, b);
 }
+
+// Windows pipes block unless made otherwise, which no parent does for
+// another's console program.
+bool write_stream(std::FILE* stream, std::string_view bytes) {
+  errno = 0;
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+void exit_at_once(std::string_view line) {
+  clean_up();
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
+            nullptr);
+  ExitProcess(1);
+}
+
+long process_id() { return static_cast<long>(GetCurrentProcessId()); }
 
 bool stderr_is_terminal() {
   DWORD mode = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/new_file_names.h"
 #include "platform/os.h"
 #include "platform/plan_file.h"
 
@@ -35,6 +36,20 @@ bool names_plan(std::string_view name, std::string_view path) {
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   return std::equal(name.begin(), name.end(), path.begin(), path.end(),
                     [&lower](char a, char b) { return lower(a) == lower(b); });
+}
+
+// A name of dots only, but "..", names the current directory on Windows.
+bool names_directory(std::string_view name) {
+  return !name.empty() && name.find_first_not_of('.') == std::string_view::npos && name != "..";
+}
+
+// Whether process `id` is still running.
+bool process_runs(long id) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return runs;
 }
 
 // Other runs in this directory are kept out by a mutex named after it, by
@@ -71,7 +86,12 @@ struct PlanFile::Native {
   HANDLE file = INVALID_HANDLE_VALUE;   // the file being written, until closed
   HANDLE lock = nullptr;                // the directory's mutex, owned; nullptr: none
   bool in_place = false;                // `file` is the plan itself, written as before
+  // Where a plan existed, the walk sees the directory's time from before the
+  // run named its new file there: the old program changed nothing there.
+  bool dir_frozen = false;
+  std::int64_t dir_time = 0;
 
+  void remove_strays();
   bool open_named();
   bool open_in_place(DWORD attributes, std::string* err);
   void discard();
@@ -107,9 +127,13 @@ bool PlanFile::create(const char* path, std::string* err) {
     *err = std::strerror(EACCES);
     return false;
   }
-  // Windows has no unnamed files: the new file is named at once, so a vertex
-  // named "." sees the directory's time change even where a plan existed.
-  if (n.open_named()) return true;
+  if (exists) n.dir_time = os::modification_time(".");  // before any change
+  if (n.lock != nullptr) n.remove_strays();
+  // Windows has no unnamed files: the new file is named at once.
+  if (n.open_named()) {
+    n.dir_frozen = exists;
+    return true;
+  }
   // Only a directory the user may not write is written in place; any other
   // failure leaves the old plan alone.
   const DWORD error = GetLastError();
@@ -133,6 +157,7 @@ bool PlanFile::write(std::string_view bytes, std::string* err) {
 
 std::int64_t PlanFile::modification_time(const char* name) const {
   const Native& n = *native_;
+  if (n.dir_frozen && names_directory(name)) return n.dir_time;
   if (!names_plan(name, n.path)) return os::modification_time(name);
   FILETIME written{};
   if (!GetFileTime(n.file, nullptr, nullptr, &written)) return 0;
@@ -181,6 +206,23 @@ bool PlanFile::commit(std::string* err) {
   os::remove_on_interrupt(nullptr);
   n.new_name.clear();
   return true;
+}
+
+// Removes the new files that a run ended from outside (TerminateProcess, a
+// crash, a power cut) left: under the directory's mutex no other run here
+// writes one, and of a process still running none is touched.
+void PlanFile::Native::remove_strays() {
+  WIN32_FIND_DATAA found{};
+  const HANDLE listing = FindFirstFileA((std::string(path) + "~*").c_str(), &found);
+  if (listing == INVALID_HANDLE_VALUE) return;
+  do {
+    long id = 0;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        names_new_file(found.cFileName, path, &id) && !process_runs(id)) {
+      DeleteFileA(found.cFileName);
+    }
+  } while (FindNextFileA(listing, &found));
+  FindClose(listing);
 }
 
 bool PlanFile::Native::open_named() {

@@ -1,0 +1,2 @@
+all: todo.bat .
+	build all
