@@ -197,6 +197,7 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     const std::uint64_t todo_before = session.todo_lines();
     const std::size_t size1 = session.stack_size(1);
     const std::vector<StackEntry> before2 = stack(session, 2);
+    const VertexIndex top1 = size1 > 0 ? session.stack_entry(1, size1 - 1).vertex : kNoVertex;
     if (!session.step()) break;
     const std::uint64_t n = session.at();
     require(session.phase() == (n <= chars       ? Phase::kReading
@@ -221,6 +222,9 @@ void check_session(std::string_view bytes, const std::string& printed, const std
                          session.evaluated().end()),
               "a step evaluated the conditions the straight run printed, in their order");
       require(session.action() == h.action, "a step took the action its stacks and buffers show");
+      require(h.automaton == 0 || (session.top_before(1) == top1 &&
+                                   session.top_before(2) == (before2.empty() ? kNoVertex : before2.back().vertex)),
+              "a walk step names the tops it began with");
       (h.automaton == 0 ? from0 : from1) = h.state;
     }
     if (session.stack_size(1) != size1 && session.stack_size(1) > 0) {
@@ -239,7 +243,8 @@ void check_session(std::string_view bytes, const std::string& printed, const std
   require(starts.back() == printed.size(), "the session prints the program's trace");
   require(session.refusal() == refusal, "the session refuses as the program does");
   std::string written;
-  for (const TodoLine& l : session.todo(0, session.todo_lines())) {
+  const std::vector<TodoLine> all = session.todo(0, session.todo_lines());
+  for (const TodoLine& l : all) {
     written += l.text + "\r\n";
     require(happened.at(l.step).commands > 0 && l.missing == (l.marks == 0) &&
                 l.missing == (l.marked_at == 0) && (l.missing || happened.at(l.marked_at).mark),
@@ -270,7 +275,12 @@ void check_session(std::string_view bytes, const std::string& printed, const std
       require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");
     }
     require(seen(session) == views[b], "a query by range leaves the view as it was");
+    const std::vector<TodoLine> so_far = session.todo(0, session.todo_lines() + 9);
+    require(so_far.size() == session.todo_lines() && std::equal(so_far.begin(), so_far.end(), all.begin(),
+                [](const TodoLine& x, const TodoLine& y) { return x.text == y.text && x.step == y.step; }),
+            "todo.bat so far is the lines written up to the step");
   }
+  require(session.lines(0, count(printed, "\n") + 9) == printed, "a window past the end stops there");
 
   // Run until, on a session not walked yet but prepared in slices: the first
   // searches walk ahead and the later ones skip by the summaries. Every kind

@@ -300,8 +300,8 @@ val automata() {
 // The numbers the session gives its phases and the kinds of event find()
 // takes.
 val constants() {
-  static constexpr std::array<const char*, kPhases> kPhaseNames{"START", "READING", "READ_END",
-                                                                 "REFUSED", "PLANNING"};
+  static constexpr auto kPhaseNames = std::to_array({"START", "READING", "READ_END", "REFUSED", "PLANNING"});
+  static_assert(kPhaseNames.size() == static_cast<std::size_t>(Phase::kPlanning) + 1);
   static constexpr std::array<const char*, Event::kKinds> kEventNames{"state", "condition",
                                                                       "command", "mark", "active"};
   val phases = val::object();

@@ -37,7 +37,6 @@ enum class Phase : std::uint8_t {
   kRefused,   // the driver refused the graph: refusal() says why
   kPlanning,  // A1 took a step
 };
-inline constexpr std::uint8_t kPhases = static_cast<std::uint8_t>(Phase::kPlanning) + 1;
 
 class Session {
  public:
