@@ -13,20 +13,24 @@ import { examples } from './examples.mjs';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [session, out] = process.argv.slice(2);
 fs.mkdirSync(out, { recursive: true });
+const classic = { bundle: true, format: 'iife', minify: !process.env.PLANNER_PAGE_DEBUG, target: 'es2020', legalComments: 'none' };
+// The layout's worker, bundled first: the page starts it from its text.
+const worker = await build({ ...classic, entryPoints: [path.join(here, 'layout_worker.js')], write: false });
 await build({
+  ...classic,
   entryPoints: [path.join(here, 'page.js')],
-  bundle: true,
-  format: 'iife',
-  minify: !process.env.PLANNER_PAGE_DEBUG,
-  target: 'es2020',
-  legalComments: 'none',
   outfile: path.join(out, 'page.js'),
   plugins: [{
     // `import { A0_SVG, A1_SVG } from 'planner:diagrams'`: the state diagrams
-    // laid out now; `import { EXAMPLES } from 'planner:examples'`: examples/.
+    // laid out now; `import { EXAMPLES } from 'planner:examples'`: examples/;
+    // `import { WORKER } from 'planner:worker'`: the layout worker's code.
     name: 'planner',
     setup(b) {
-      const made = { diagrams, examples: () => ({ EXAMPLES: examples(path.join(here, '..', 'examples')) }) };
+      const made = {
+        diagrams,
+        examples: () => ({ EXAMPLES: examples(path.join(here, '..', 'examples')) }),
+        worker: () => ({ WORKER: worker.outputFiles[0].text }),
+      };
       b.onResolve({ filter: /^planner:/ }, (a) => ({ path: a.path.slice('planner:'.length), namespace: 'planner' }));
       b.onLoad({ filter: /.*/, namespace: 'planner' }, (a) => ({ contents: JSON.stringify(made[a.path]()), loader: 'json' }));
     },
