@@ -28,7 +28,9 @@ export class GraphView {
     this.follow = true;
     this.drawing = null;   // what is drawn: {n, offsets, targets, names, labels, widths, layout, ids}
     this.marks = none();   // the step's, in the whole graph's vertices
-    this.stats = { drawn: 0, smallestLabel: null, laidOutMs: null };
+    // For the curious and the tests: boxes drawn, the smallest label's px, and
+    // how long the layout took in the worker and from the run to its arrival.
+    this.stats = { drawn: 0, smallestLabel: null, layoutMs: null, laidOutMs: null };
     new ResizeObserver(() => {
       this.size = { width: box.clientWidth, height: box.clientHeight };
       this.paint(true);
@@ -73,6 +75,7 @@ export class GraphView {
       this.pending = false;
       this.show({ ...this.graph, labels: names.map(label), widths, layout: laid, ids: null });
       this.stats.laidOutMs = performance.now() - began;
+      this.stats.layoutMs = laid.ms;
       this.note(`${this.counts}, laid out in ${(laid.ms / 1000).toFixed(2)} s. A box is a name of the makefile; an arrow goes from a goal to each name it depends on, goals above.`);
       this.render(run, run.view(), this.lastWhole);
     });
@@ -270,11 +273,12 @@ export class GraphView {
   // The drawing as shown at the step, as SVG text; null when none is drawn.
   svg() { return this.drawing && svgOf(this.drawing, this.localMarks()); }
 
-  // The whole drawing as PNG, at twice its size where that fits a canvas.
+  // The whole drawing as PNG, at twice its size where that stays within
+  // 12 million pixels (a large graph's file would run to tens of MB).
   png() {
     if (!this.drawing) return Promise.resolve(null);
     const { layout } = this.drawing;
-    const scale = Math.min(2, 8000 / Math.max(layout.width, layout.height));
+    const scale = Math.min(2, Math.sqrt(12e6 / (layout.width * layout.height)));
     return pngDrawn(layout.width, layout.height, scale, (g, canvas) => {
       g.setTransform(scale, 0, 0, scale, 0, 0);
       const view = { scale, tx: 0, ty: 0 };
