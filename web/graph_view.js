@@ -42,6 +42,8 @@ export class GraphView {
   setRun(run) {
     this.client.cancel();
     this.run = run;
+    this.graph = null;
+    this.parents = null;
     this.drawing = null;
     this.found = -1;
     this.pending = false;
