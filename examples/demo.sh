@@ -13,7 +13,7 @@ planner="$root/build/default/planner"
 # The first run configures and compiles, which takes a while; say so rather
 # than sit silent. On standard error, so that standard output stays the demo.
 [ -x "$planner" ] ||
-  echo "demo: first configuring and compiling build/default/planner (10 to 30 seconds)..." >&2
+  echo "demo: first configuring and compiling build/default/planner (20 seconds to a minute)..." >&2
 # CMake reads the presets from the current directory, so it runs from the
 # root, wherever the demo was started.
 (cd "$root" && cmake --preset default >/dev/null &&

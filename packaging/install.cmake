@@ -42,7 +42,8 @@ else()
 endif()
 
 # The page (web/), built by an emscripten build of this tree, goes with the
-# program when that build is named: -DPLANNER_WEB_DIR=.../build/wasm/web/page.
+# program when that build is named: -DPLANNER_WEB_DIR=.../build/page/web/page
+# (the README's page build; build/wasm/web/page from the wasm workflow).
 set(PLANNER_WEB_DIR "" CACHE PATH "A built page to install with the program (empty: none)")
 if(PLANNER_WEB_DIR)
   set(PLANNER_WEB_FILES index.html page.css page.js planner_session.js)
@@ -57,6 +58,9 @@ if(PLANNER_WEB_DIR)
   else()
     install(FILES ${PLANNER_WEB_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/planner/web)
   endif()
+else()
+  message(STATUS "The install and the packages hold no page: "
+    "configure with -DPLANNER_WEB_DIR=DIR, a built page (build/page/web/page), to ship it")
 endif()
 
 set(CPACK_PACKAGE_VENDOR "The planner developers")

@@ -46,12 +46,13 @@ const pictured = new Map(PICTURES.map((c, b) => [c, b]).filter(([, b]) => b !== 
 pictured.set('⌂', 127);
 
 export function showBytes(bytes) {
-  let text = '';
-  for (const c of decode(bytes)) {
-    const code = c.charCodeAt(0);
-    text += code === 127 ? '⌂' : code < 32 && code !== 10 ? PICTURES[code] : c;
-  }
-  return text;
+  return showControls(decode(bytes));
+}
+
+// Text with its control characters, but the line feed, as their pictures:
+// what the editor holds however a character got in (typed, pasted, dropped).
+export function showControls(text) {
+  return text.replace(/[\x00-\x09\x0b-\x1f\x7f]/g, (c) => (c === '\x7f' ? '⌂' : PICTURES[c.charCodeAt(0)]));
 }
 
 // The editor's text back to the makefile's bytes.

@@ -26,12 +26,18 @@ export async function pngOf(svg, scale = 2) {
   const image = new Image();
   image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(svgText(svg))}`;
   await image.decode();
+  return pngDrawn(box.width, box.height, scale, (g, canvas) => g.drawImage(image, 0, 0, canvas.width, canvas.height));
+}
+
+// A PNG of a drawing `width` by `height` at `scale`, on white: `paint(g,
+// canvas)` draws it on the canvas's context.
+export function pngDrawn(width, height, scale, paint) {
   const canvas = document.createElement('canvas');
-  canvas.width = Math.ceil(box.width * scale);
-  canvas.height = Math.ceil(box.height * scale);
-  const context = canvas.getContext('2d');
-  context.fillStyle = '#fff';
-  context.fillRect(0, 0, canvas.width, canvas.height);
-  context.drawImage(image, 0, 0, canvas.width, canvas.height);
+  canvas.width = Math.ceil(width * scale);
+  canvas.height = Math.ceil(height * scale);
+  const g = canvas.getContext('2d');
+  g.fillStyle = '#fff';
+  g.fillRect(0, 0, canvas.width, canvas.height);
+  paint(g, canvas);
   return new Promise((resolve) => canvas.toBlob(resolve, 'image/png'));
 }

@@ -2,29 +2,28 @@
 // control, key and edit. window.plannerPage gives the tests and the curious
 // the same handles the page uses.
 import { Run, Phase, loadModule } from './model.js';
-import { showBytes, readBytes, decode, byteString, stringBytes } from './cp866.js';
+import { decode, byteString, stringBytes } from './cp866.js';
 import { GLOSS, A0_EDGES, A1_EDGES, edgeKey, edgeGloss, conditionGloss } from './automata.js';
-import { draw, mark } from './drawing.js';
+import { mark } from './drawing.js';
 import { A0_SVG, A1_SVG } from 'planner:diagrams';
 import { EXAMPLES } from 'planner:examples';
 import { TraceView } from './trace_view.js';
 import { Timeline } from './timeline.js';
 import { wireUntil } from './until.js';
-import { fillTimes, timesFromListing } from './files_view.js';
+import { FilesView, timesFromListing } from './files_view.js';
 import { LINK_LIMIT, fragmentOf, viewOf } from './share.js';
 import { svgText, pngOf } from './export.js';
 import { $, setText, setValue, html } from './dom.js';
 import { WalkView } from './walk_view.js';
+import { GraphView } from './graph_view.js';
+import { EditorView } from './editor_view.js';
+import { fitDiagrams } from './diagram_access.js';
 
 // The worked example: app at 250, main.obj at 200, main.c at 300; run to its
 // end, todo.bat holds `cc main.c`, then `link main.obj`.
 const EXAMPLE = 'app: main.obj\n\tlink main.obj\nmain.obj: main.c\n\tcc main.c\n';
 const EXAMPLE_TIMES = [['app', 250], ['main.obj', 200], ['main.c', 300]];
 
-const GRAPH_LIMIT = 300;   // vertices drawn; a larger graph is left to the stacks
-const EDGE_LIMIT = 1000;  // and edges
-const EDIT_LIMIT = 1 << 18;   // makefile bytes edited, and drawn with the cursor
-const BUFFER_SHOWN = 80;       // bytes of a token buffer shown, its last
 // Play speeds in steps a second, the slider's stops; Infinity: as fast as the
 // page can draw, a batch of steps per frame.
 const RATES = [1, 2, 3, 5, 10, 20, 30, 60, 120, 250, 500, 1000, 2500, 10000, Infinity];
@@ -36,7 +35,7 @@ const page = {
   fileName: 'app.mk',
   times: new Map(EXAMPLE_TIMES), // name -> seconds; missing names are absent
   stop: null,                    // stops playing
-  drawings: null,                // {a0, a1, graph}
+  drawings: null,                // {a0, a1}: the state diagrams' elements
   redraws: 0,
   played: [],                    // [ms, step] of the last second's redraws while playing
 };
@@ -54,12 +53,8 @@ function rerun(at = 0) {
   $('highlight').dataset.at = '';
   // A refused run writes no todo.bat, and leaves one that was there alone.
   $('download-todo').disabled = Boolean(page.run.refusal);
-  drawGraph();
-  fillTimes(page.run, page.times, (name, t) => {
-    if (t === null) page.times.delete(name);
-    else page.times.set(name, t);
-    rerun(page.run.at);
-  });
+  graph.setRun(page.run);
+  files.setRun(page.run, page.times);
   trace.setRun(page.run);
   page.timelineData = null;
   timeline.reset(page.run.total, page.run.readEnd, page.run.refusal ? page.run.total : 0);
@@ -73,18 +68,10 @@ page.load = (makefile, times, at = 0, name = page.fileName) => {
   page.makefile = typeof makefile === 'string' ? stringBytes(makefile) : makefile;
   page.times = new Map(times);
   page.fileName = name;
-  showMakefile();
+  editor.show(page.makefile);
+  setText('listing-report', '');
   rerun(at);
 };
-
-// A larger makefile is run whole but shown only in part, and not edited.
-function showMakefile() {
-  const whole = page.makefile.length <= EDIT_LIMIT;
-  $('editor').readOnly = !whole;
-  $('editor').value = showBytes(whole ? page.makefile : page.makefile.subarray(0, EDIT_LIMIT));
-  $('makefile-note').textContent = whole ? ''
-    : `${page.makefile.length.toLocaleString()} bytes: the first ${EDIT_LIMIT.toLocaleString()} shown, not editable`;
-}
 
 function prepareWhileIdle(run) {
   const slice = () => {
@@ -155,7 +142,7 @@ function drawDiagrams() {
     const byKey = (selector) => new Map(Array.from(figure.querySelectorAll(selector), (e) => [e.id.slice(prefix.length + 1), e]));
     return { nodes: byKey('g.node'), edges: byKey('g.edge') };
   };
-  page.drawings = { a0: place($('a0'), A0_SVG, 'a0'), a1: place($('a1'), A1_SVG, 'a1'), graph: null };
+  page.drawings = { a0: place($('a0'), A0_SVG, 'a0'), a1: place($('a1'), A1_SVG, 'a1') };
   // Hovering says what a state or a transition means; clicking a state
   // makes it the run-until event.
   for (const [automaton, edges] of [['A0', A0_EDGES], ['A1', A1_EDGES]]) {
@@ -167,44 +154,6 @@ function drawDiagrams() {
     }
     for (const edge of edges) drawn.edges.get(edgeKey(edge)).querySelector('title').textContent = edgeGloss(automaton, edge);
   }
-}
-
-function drawGraph() {
-  const run = page.run;
-  const n = run.vertexCount();
-  const svg = $('graph');
-  page.drawings.graph = null;
-  const g = n > 0 && n <= GRAPH_LIMIT ? run.graph() : null;
-  const edgeCount = g ? g.children.reduce((sum, c) => sum + c.length, 0) : 0;
-  if (!g || edgeCount > EDGE_LIMIT) {
-    svg.replaceChildren();
-    $('graph-note').textContent = n === 0 ? 'No vertex: the makefile names no goal.'
-      : `${n.toLocaleString()} vertices, ${g ? `${edgeCount.toLocaleString()} edges` : ''}: too many to draw; the stacks show the walk.`;
-    return;
-  }
-  const nodes = g.names.map((name, i) => ({ id: String(i), label: decode(name), title: g.commands[i].map((c) => decode(c)).join('\n') }));
-  const edges = [];
-  g.children.forEach((children, v) => children.forEach((w, k) => edges.push({ key: `${v}>${w}#${k}`, from: String(v), to: String(w) })));
-  // Top down, or left to right when that fits the box better (a chain);
-  // scaled to fit, but never below a size that can be read: the box then
-  // scrolls, and follows the active vertex.
-  const box = svg.parentElement;
-  const layout = (rankdir) => draw(svg, nodes, edges, { nodesep: 14, ranksep: 28, rankdir });
-  const fit = (d) => Math.min(box.clientWidth / d.width, box.clientHeight / d.height);
-  let drawn = layout('TB');
-  if (fit(drawn) < 1) {
-    const across = layout('LR');
-    drawn = fit(across) > fit(drawn) ? across : layout('TB');
-  }
-  drawn.scale = Math.min(1.5, Math.max(fit(drawn), 0.7));
-  // The box's size and scroll, kept here: reading them on a step would lay
-  // the page out.
-  drawn.box = { width: box.clientWidth, height: box.clientHeight, left: 0, top: 0 };
-  box.scrollLeft = box.scrollTop = 0;
-  svg.style.width = `${drawn.width * drawn.scale}px`;
-  svg.style.height = `${drawn.height * drawn.scale}px`;
-  page.drawings.graph = drawn;
-  $('graph-note').textContent = '';
 }
 
 // --- Every view, after every step. ---
@@ -227,8 +176,8 @@ function render() {
   setText('refusal', v.refusal);
   setValue('refusal', 'hidden', !v.refusal);
   renderDiagrams(run, v);
-  renderMakefile(run);
-  walk.render(run, v, page.drawings.graph);
+  editor.render(run);
+  graph.render(run, v, walk.render(run, v));
   trace.draw();
 }
 
@@ -277,35 +226,6 @@ function renderDiagrams(run, v) {
   mark(page.drawings.a1.edges, { taken: taken('A1') });
 }
 
-function renderMakefile(run) {
-  const r = run.reading();
-  const b = run.buffers(BUFFER_SHOWN);
-  const buffer = (text, length) => `${length > text.length ? `… ${length.toLocaleString()} bytes, ending ` : ''}${showBytes(stringBytes(text))}`;
-  setText('goal-buffer', buffer(b.goal, b.goalLength));
-  setText('item-buffer', buffer(b.item, b.itemLength));
-  setText('position', r ? `line ${r.line}, column ${r.column}, byte ${r.offset}` : '');
-  const pre = $('highlight');
-  if (!r || page.makefile.length > EDIT_LIMIT) {
-    if (pre.dataset.at !== 'none') pre.textContent = `${$('editor').value}\n`;
-    pre.dataset.at = 'none';
-    return;
-  }
-  pre.dataset.at = r.offset;
-  const text = page.makefile;
-  const lineStart = r.offset > 0 ? text.lastIndexOf(10, r.offset - 1) + 1 : 0;
-  let lineEnd = text.indexOf(10, r.offset);
-  if (lineEnd < 0) lineEnd = text.length;
-  const shown = (from, to) => showBytes(text.subarray(from, to));
-  const line = html('span', undefined, 'line');
-  line.append(shown(lineStart, r.offset), html('mark', shown(r.offset, r.offset + 1)), shown(r.offset + 1, lineEnd));
-  pre.replaceChildren(shown(0, lineStart), line, `${shown(lineEnd, text.length)}\n`);
-  const mk = pre.querySelector('mark');
-  const editor = $('editor');
-  const top = mk.offsetTop - editor.clientHeight / 2;
-  if (mk.offsetTop < editor.scrollTop || mk.offsetTop > editor.scrollTop + editor.clientHeight - 20) editor.scrollTop = Math.max(0, top);
-  pre.scrollTop = editor.scrollTop;
-}
-
 // --- Files and downloads. ---
 
 function download(parts, name) {
@@ -326,6 +246,21 @@ const trace = new TraceView($('trace'), (line) => {
 });
 
 let chooseUntil = null;  // makes an event the one "run until" searches for
+const editor = new EditorView((bytes) => {
+  page.makefile = bytes;
+  rerun(page.run.at);
+});
+const files = new FilesView((name, t) => {
+  if (t === null) page.times.delete(name);
+  else page.times.set(name, t);
+  rerun(page.run.at);
+});
+// A click on a vertex makes it the one "run until" waits for.
+const graph = new GraphView($('graph'), (name) => {
+  chooseUntil({ kind: 'active' });
+  $('until-vertex').value = name;
+});
+page.graph = graph;
 const walk = new WalkView((step) => {
   pause();
   go(step);
@@ -394,9 +329,14 @@ function applyListing() {
 }
 
 async function exportDrawing(button) {
-  const svg = $(button.dataset.export).querySelector('svg') ?? $(button.dataset.export);
-  const name = `${button.dataset.export === 'graph' ? 'graph' : button.dataset.export.toUpperCase()}.${button.dataset.as}`;
-  download([button.dataset.as === 'svg' ? svgText(svg) : await pngOf(svg)], name);
+  const [which, as] = [button.dataset.export, button.dataset.as];
+  if (which === 'graph') {
+    const made = as === 'svg' ? graph.svg() : await graph.png();
+    if (made) download([made], `graph.${as}`);
+    return;
+  }
+  const svg = $(which).querySelector('svg');
+  download([as === 'svg' ? svgText(svg) : await pngOf(svg)], `${which.toUpperCase()}.${as}`);
 }
 
 function wire() {
@@ -432,34 +372,16 @@ function wire() {
   $('download-trace').onclick = () => download(Array.from(page.run.traceParts()), 'trace.txt');
   $('download-todo').onclick = () => download(Array.from(page.run.todoParts()), 'todo.bat');
   $('save').onclick = () => download([page.makefile], page.fileName);
+  // A makefile opened is a new project: none of the last one's times.
   $('open').onchange = async () => {
     const file = $('open').files[0];
     if (!file) return;
-    page.fileName = file.name;
-    page.load(new Uint8Array(await file.arrayBuffer()), page.times);
+    page.load(new Uint8Array(await file.arrayBuffer()), new Map(), 0, file.name);
+    $('open').value = '';
+    const n = page.run.vertexCount();
+    setText('listing-report', `${file.name}: its ${n.toLocaleString()} name${n === 1 ? ' starts as a missing file' : 's start as missing files'}; `
+      + 'type their times here, or Paste times… from its directory.');
   };
-  const editor = $('editor');
-  let timer = null;
-  editor.addEventListener('input', () => {
-    // The text shown is the layer under the editor: it follows every key.
-    $('highlight').textContent = `${editor.value}\n`;
-    clearTimeout(timer);
-    timer = setTimeout(() => {
-      page.makefile = readBytes(editor.value);
-      rerun(page.run.at);
-    }, 250);
-  });
-  editor.addEventListener('scroll', () => { $('highlight').scrollTop = editor.scrollTop; });
-  $('graph').parentElement.addEventListener('scroll', (e) => {
-    if (!page.drawings.graph) return;
-    page.drawings.graph.box.left = e.target.scrollLeft;
-    page.drawings.graph.box.top = e.target.scrollTop;
-  });
-  editor.addEventListener('keydown', (e) => {
-    if (e.key !== 'Tab') return;
-    e.preventDefault();
-    document.execCommand('insertText', false, '→');
-  });
   document.addEventListener('keydown', (e) => {
     if (e.target.closest('textarea, select, input:not([type=range])')) return;
     const keys = {
@@ -482,8 +404,9 @@ function wire() {
 async function start() {
   page.module = await loadModule(window.PlannerSession);
   drawDiagrams();
+  fitDiagrams(page.drawings);
   wire();
-  showMakefile();
+  editor.show(page.makefile);
   rerun(0);
   $('examples').value = 'worked';
   await openFragment();

@@ -1,10 +1,11 @@
-// The page in a real browser: Debian's chromium, driven by playwright-core,
-// the page opened from file:// with the network off. Prints the figures it
+// The page in a real browser (page_fixture.test.mjs): the worked example
+// step by step, refusals, downloads, run until, the timeline, pasted
+// listings, shared links, a walk of 1.7 million steps. Prints the figures it
 // measures (ready time, seek and scroll on a long walk, redraw rate, memory);
 // it never judges them.
 //   PLANNER_PAGE=build/wasm/web/page/index.html PLANNER_CHROMIUM=/usr/bin/chromium \
-//   PLANNER_SHOTS=build/wasm/web node --test web/page.test.mjs
-import { test, before, after } from 'node:test';
+//   PLANNER_SHOTS=build/wasm/web node --test web/page.test.mjs web/page_sizes.test.mjs
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
@@ -12,54 +13,10 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
-import { chromium } from 'playwright-core';
 
 import { encode } from './cp866.js';
 import { parseListing } from './listing.js';
-
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'planner-chromium-'));
-let browser;
-let page;
-
-before(async () => {
-  browser = await chromium.launchPersistentContext(profile, {
-    executablePath: process.env.PLANNER_CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    viewport: { width: 1600, height: 1000 },
-    acceptDownloads: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
-  page = browser.pages()[0] ?? (await browser.newPage());
-  page.on('pageerror', (e) => assert.fail(`the page failed: ${e.message}`));
-  // Opened in a fresh browser, then once more as a browser already running opens it.
-  const ready = [];
-  for (const _ of [0, 1]) {
-    await page.goto(pathToFileURL(path.resolve(process.env.PLANNER_PAGE)).href);
-    await page.waitForSelector('body[data-ready=yes]');
-    ready.push((await page.evaluate(() => window.plannerPage.readyMs)).toFixed(0));
-  }
-  console.log(`figure: page ready ${ready.join(' ms, then ')} ms after it began to load`);
-});
-
-after(async () => {
-  await browser?.close();
-  fs.rmSync(profile, { recursive: true, force: true });
-});
-
-const text = (selector) => page.locator(selector).innerText();
-const load = (makefile, times = [], at = 0) =>
-  page.evaluate(([m, t, n]) => window.plannerPage.load(m, t, n), [makefile, times, at]);
-async function press(key, times = 1) {
-  await page.evaluate(() => document.activeElement?.blur());
-  for (let i = 0; i < times; ++i) await page.keyboard.press(key);
-}
-// Everything the views show, as one value.
-const seen = (p = page) => p.evaluate(() => ['explain', 'refusal', 'position', 'goal-buffer', 'item-buffer', 'stack1', 'stack2', 'todo', 'trace']
-  .map((id) => document.getElementById(id).innerText)
-  .concat(Array.from(document.querySelectorAll('.current, .taken, .on1, .on2, .active, .rebuilt, .unread, mark'), (e) => `${e.id}.${e.className.baseVal ?? e.className}`)));
+import { root, browser, page, shots, text, load, press, seen, downloaded, rendererMemory } from './page_fixture.test.mjs';
 
 // The worked example: 57 characters, the closing line, then A1's 14 steps.
 const READ = 58;
@@ -86,7 +43,7 @@ test('the worked example, stepped to the named steps', async () => {
   assert.deepEqual(await page.locator('#todo li').allInnerTexts(),
     ['cc main.c\nwritten at step 69: main.obj was marked at step 67 by newer leaf main.c (x5, z7)']);
   assert.deepEqual((await page.locator('#stack2 li').allInnerTexts()).map((s) => s.replace(/\s+/g, ' ')), ['app 1/1 marked at 69']);
-  assert.equal(await page.locator('#graph .rebuilt').count(), 1);
+  assert.deepEqual(await page.evaluate(() => window.plannerPage.graph.marks.rebuilt), [1]);
 
   await press('ArrowRight', 2);
   assert.deepEqual(await page.locator('#todo li').allInnerTexts(), [
@@ -104,7 +61,6 @@ test('the worked example, stepped to the named steps', async () => {
   const box = await page.locator('#timeline').boundingBox();
   await page.mouse.move(box.x + (box.width * 69) / 72, box.y + box.height / 2);
   assert.equal(await text('#timeline-tip'), 'step 69: 1 line of todo.bat written, 1 mark set; click for the first');
-  const shots = process.env.PLANNER_SHOTS ?? os.tmpdir();
   await page.screenshot({ path: path.join(shots, 'page_worked_example.png') });
   console.log(`screenshot: ${path.join(shots, 'page_worked_example.png')}`);
 
@@ -167,11 +123,6 @@ const caseTimes = (name) => fs.readFileSync(path.join(root, 'tests/cases', name,
   .map((line) => line.split(/\s+/)).filter(([key]) => key === 'time').map(([, n, t]) => [n, Number(t)]);
 const chooseExample = async (name) => page.selectOption('#examples',
   await page.evaluate((n) => [...document.querySelectorAll('#examples option')].find((o) => o.text.startsWith(`${n}:`)).value, name));
-
-async function downloaded(button) {
-  const [download] = await Promise.all([page.waitForEvent('download'), page.click(button)]);
-  return fs.readFileSync(await download.path());
-}
 
 test('downloads are the program\'s bytes; the examples menu holds each example\'s times', async () => {
   const cases = { worked_example: 'in/app.mk', example_diamond: 'diamond', example_c_program: 'c-program',
@@ -344,12 +295,6 @@ function ladder(levels) {
   return text;
 }
 
-function rendererMemory() {
-  const ps = execFileSync('ps', ['-eo', 'rss=,args='], { encoding: 'utf8' });
-  const rss = ps.split('\n').filter((l) => l.includes('--type=renderer') && l.includes(profile)).map((l) => Number(l.trim().split(' ')[0]));
-  return rss.length ? `${Math.max(...rss) >> 10} MiB` : 'unknown';
-}
-
 test('a walk of over a million steps: seek, scroll, figures', async () => {
   await load(ladder(17));
   const total = await page.evaluate(() => window.plannerPage.run.total);
@@ -448,5 +393,6 @@ test('playing a graph of 200 vertices: redraws a second', async () => {
     const seconds = Math.min(2, steps / Number(rate.replace(/\D/g, '')));  // less if it reached the end
     figures.push(`at ${speed}: ${Math.round(steps / seconds)} steps and ${Math.round(redraws / seconds)} redraws a second`);
   }
-  console.log(`figure: playing a graph of ${await page.locator('#graph .node').count()} vertices, ${figures.join('; ')}`);
+  console.log(`figure: playing a graph of ${await page.evaluate(() => window.plannerPage.graph.drawing.n)} vertices, ${figures.join('; ')}`);
 });
+

@@ -2,11 +2,11 @@
 // with the reason for each line.
 import { Phase } from './model.js';
 import { decode } from './cp866.js';
-import { mark } from './drawing.js';
 import { $, setText, html } from './dom.js';
 
 const STACK_SHOWN = 60;     // entries of each stack shown, from the top
 const TODO_SHOWN = 200;     // lines of todo.bat shown, the latest
+const STACK_MARKED = 10000; // entries of each stack marked in the graph
 
 export class WalkView {
   // `onPick(step)`: a step link in todo.bat was clicked.
@@ -22,11 +22,11 @@ export class WalkView {
     $('todo').replaceChildren();
   }
 
-  // `drawing`: the graph as drawn, or null when it is not.
-  render(run, v, drawing) {
+  // Returns both stacks, top first, as deep as the graph marks them.
+  render(run, v) {
     const planning = v.phase === Phase.PLANNING;
     // Whole stacks for the graph's marks when they are not too deep; the top shown.
-    const whole = [1, 2].map((which) => (planning ? run.stack(which, drawing ? 10000 : STACK_SHOWN) : []));
+    const whole = [1, 2].map((which) => (planning ? run.stack(which, STACK_MARKED) : []));
     const stacks = whole.map((entries) => entries.slice(0, STACK_SHOWN));
     stacks.forEach((entries, i) => {
       const which = i + 1;
@@ -44,40 +44,7 @@ export class WalkView {
       setText(`stack${which}-size`, size > entries.length ? `(${size.toLocaleString()}, top ${entries.length})` : `(${size})`);
     });
     this.renderTodo();
-    if (drawing) this.renderGraph(v, drawing, whole, stacks);
-  }
-
-  renderGraph(v, drawing, whole, stacks) {
-    const run = this.run;
-    const keys = (entries) => new Set(entries.map((e) => String(e.vertex)));
-    const rebuilt = new Set(this.todoLines().map((l) => String(l.vertex)));
-    const unread = new Set();
-    const unreadEdges = new Set();
-    if (v.phase <= Phase.READING) {
-      const read = run.readSoFar(drawing.nodes.size);
-      run.graph().children.forEach((children, i) => {
-        if (i >= read.vertices) unread.add(String(i));
-        children.forEach((w, k) => {
-          if (i >= read.vertices || k >= read.counts[i][0]) unreadEdges.add(`${i}>${w}#${k}`);
-        });
-      });
-    }
-    mark(drawing.nodes, {
-      on1: keys(whole[0]),
-      on2: keys(whole[1]),
-      active: keys(stacks[0].slice(0, 1)),
-      rebuilt,
-      unread,
-    });
-    mark(drawing.edges, { unread: unreadEdges });
-    if (stacks[0].length && drawing.scale === 0.7) {
-      const at = drawing.at.get(String(stacks[0][0].vertex));
-      const box = drawing.box;
-      const [x, y] = [at.x * drawing.scale, at.y * drawing.scale];
-      const scroller = $('graph').parentElement;
-      if (x < box.left || x > box.left + box.width) this.later(() => { scroller.scrollLeft = x - box.width / 2; });
-      if (y < box.top || y > box.top + box.height) this.later(() => { scroller.scrollTop = y - box.height / 2; });
-    }
+    return whole;
   }
 
   // Scrolling waits for the next frame, before anything is changed again:
