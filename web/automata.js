@@ -37,6 +37,21 @@ export const GLOSS = { A0: glossOf(TABLES.A0), A1: glossOf(TABLES.A1) };
 export const conditionGloss = (automaton, name, value) =>
   `${value ? name : `¬${name}`}: ${GLOSS[automaton].conditions[name][value ? 0 : 1]}`;
 
+// What a condition said, or an action did, to the step's vertices, as the
+// table tells it with `subjects` (Run.subjects()) filled in; its gloss where
+// the table tells nothing, or names a vertex the step has not.
+const TOLD = Object.fromEntries(Object.entries(TABLES).map(([automaton, table]) => [automaton, {
+  conditions: Object.fromEntries(table.conditions.map((c) => [c.name, [c.toldHolds, c.toldFails]])),
+  actions: Object.fromEntries(table.actions.map((a) => [a.name, a.told])),
+}]));
+export function told(automaton, name, value, subjects) {
+  const condition = TOLD[automaton].conditions[name];
+  const text = condition ? condition[value ? 0 : 1] : TOLD[automaton].actions[name];
+  const filled = text && subjects && text.replace(/\{(\w+)\}/g, (_, key) => subjects[key] ?? '\0');
+  if (filled && !filled.includes('\0')) return filled;
+  return condition ? GLOSS[automaton].conditions[name][value ? 0 : 1] : GLOSS[automaton].actions[name];
+}
+
 export const edgeKey = (edge) => edge.key;
 export const edgeGloss = (automaton, edge) => edge.gloss;
 

@@ -138,6 +138,25 @@ export class Run {
       refusal: phase === Phase.REFUSED ? s.refusal() : '',
     };
   }
+  // The vertices an A1 step worked on, for a story of it: {top1, top2} the
+  // tops of stack 1 and 2 before it, {time1, time2} their files' times
+  // ('missing' for none), {pushed, parent} the tops after it, {commands}
+  // the lines it wrote; names decoded, each null where there is none. Null
+  // outside the walk.
+  subjects() {
+    const s = this.session;
+    if (s.phase() !== Phase.PLANNING) return null;
+    const name = (v) => (v >= 0 ? decode(this.name(v)) : null);
+    const time = (v) => (v >= 0 ? (s.timeOf(v) === 0 ? 'missing' : String(s.timeOf(v))) : null);
+    const top = (which) => (s.stackSize(which) > 0 ? s.stack(which, s.stackSize(which) - 1, 1)[0].vertex : -1);
+    const [top1, top2] = [s.topBefore(1), s.topBefore(2)];
+    const n = top1 >= 0 && s.action() === 5 ? this.graph().commands[top1].length : 0;
+    return {
+      top1: name(top1), top2: name(top2), time1: time(top1), time2: time(top2),
+      pushed: name(top(1)), parent: name(top(2)) ?? 'nothing, as it is the first goal',
+      commands: `${n} command${n === 1 ? '' : 's'}`,
+    };
+  }
   // The edge of a state diagram the step took: "FROM>TO/zN" ("/-" without
   // an action), with its automaton; null for the start and the closing steps.
   // `v`: this step's view(), when the caller has it.

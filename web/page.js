@@ -3,7 +3,7 @@
 // the same handles the page uses.
 import { Run, Phase, loadModule } from './model.js';
 import { decode, byteString, stringBytes } from './cp866.js';
-import { GLOSS, A0_EDGES, A1_EDGES, edgeKey, edgeGloss, conditionGloss } from './automata.js';
+import { GLOSS, A0_EDGES, A1_EDGES, edgeKey, edgeGloss, conditionGloss, told } from './automata.js';
 import { mark } from './drawing.js';
 import { A0_SVG, A1_SVG } from 'planner:diagrams';
 import { EXAMPLES } from 'planner:examples';
@@ -171,8 +171,7 @@ function render() {
   setText('total', `of ${v.total.toLocaleString()}`);
   timeline.at(v.at);
   setParts('explain', explain(run, v));
-  const tested = [...new Set(v.evaluated.map((e) => conditionGloss(v.automaton, e.name, e.value)))];
-  setText('conditions', tested.join(' · '));
+  setText('conditions', story(run, v));
   setText('refusal', v.refusal);
   setValue('refusal', 'hidden', !v.refusal);
   renderDiagrams(run, v);
@@ -194,8 +193,18 @@ function explain(run, v) {
     parts.push([` · read ${charName(r.byte)} at line ${r.line}, column ${r.column}`]);
   }
   v.evaluated.forEach((e, i) => parts.push([i ? ' ' : ' · '], [e.value ? e.name : `¬${e.name}`, conditionGloss(v.automaton, e.name, e.value)]));
-  if (v.action) parts.push([' · '], [v.action, gloss.actions[v.action]], [`: ${gloss.actions[v.action]}`]);
+  if (v.action) parts.push([' · '], [v.action, gloss.actions[v.action]], [`: ${told(v.automaton, v.action, true, run.subjects())}`]);
   return parts;
+}
+
+// Under the step line, what each condition it evaluated said, once each; in
+// the walk, of the step's own vertices: "x5: main.c (300) is newer than
+// main.obj (200); z7 pops main.c and marks main.obj".
+function story(run, v) {
+  const subjects = run.subjects();
+  const said = [...new Set(v.evaluated.map((e) => `${e.value ? e.name : `¬${e.name}`}: ${told(v.automaton, e.name, e.value, subjects)}`))];
+  if (subjects && v.action) said.push(`${v.action} ${told(v.automaton, v.action, true, subjects)}`);
+  return said.join('; ');
 }
 
 // Sets an element's text from parts [text, title]: a part with a title is a

@@ -30,9 +30,16 @@ test('the worked example, stepped to the named steps', async () => {
   assert.equal(await page.locator('#a0 .node.current').getAttribute('id'), 'a0-GOAL');
   assert.equal(await page.locator('#a0 .edge.taken').getAttribute('id'), 'a0-GOAL>GOAL/z1');
 
-  await page.fill('#at', String(READ + 9));
-  await page.press('#at', 'Enter');
-  assert.match(await text('#explain'), /A1 LEAF → MAIN · x5 · z7/);
+  // A walk step says what it did to which vertices, with which times.
+  const told = async (at) => {
+    await page.fill('#at', String(at));
+    await page.press('#at', 'Enter');
+    return text('#conditions');
+  };
+  assert.equal(await told(READ + 3), 'x2: app has children not pushed yet; z3 pushes main.obj, the next child of app, on stack 1');
+  assert.equal(await told(READ + 11), 'x4: main.obj is marked; z5 writes 1 command of main.obj to todo.bat, pops it from both stacks and marks app');
+  assert.equal(await told(READ + 9), 'x5: main.c (300) is newer than main.obj (200); z7 pops main.c and marks main.obj');
+  assert.match(await text('#explain'), /A1 LEAF → MAIN · x5 · z7: pops main.c and marks main.obj/);
   assert.equal(await page.locator('#a1 .edge.taken').getAttribute('id'), 'a1-LEAF>MAIN/z7');
   assert.deepEqual((await page.locator('#stack2 li').allInnerTexts()).map((s) => s.replace(/\s+/g, ' ')),
     ['main.obj 1/1 marked at 67', 'app 1/1']);

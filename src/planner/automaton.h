@@ -67,11 +67,20 @@ struct AutomatonTable {
     std::string_view said;   // its trace line when true, CP866; A0's line goes on with the character
     std::string_view denied;  // when false; empty: it prints nothing
     std::string_view label;  // a short name for a diagram ("name char"); empty: none
+    // What it said of the step's vertices, true and false, for a viewer to
+    // fill in: {top1} and {top2} name the tops before the step, {time1} and
+    // {time2} their files' times. Empty: the gloss says it all.
+    std::string_view told_holds = {};
+    std::string_view told_fails = {};
   };
   struct Action {
     std::uint8_t number;  // n for zn
     std::string_view name;
     std::string_view gloss;
+    // What it did to the step's vertices: {top1} and {top2} as above,
+    // {pushed} the top of stack 1 after the step, {parent} the top of stack 2
+    // after it, {commands} the lines it wrote. Empty: the gloss says it all.
+    std::string_view told = {};
   };
   // One way a step can go: in state `from`, the conditions evaluated in this
   // order, with these values, lead to `action` (0: none) and state `to`.

@@ -92,6 +92,8 @@ val table(const AutomatonTable& t) {
     condition.set("said", bytes(c.said));
     condition.set("denied", bytes(c.denied));
     condition.set("label", text(c.label));
+    condition.set("toldHolds", text(c.told_holds));
+    condition.set("toldFails", text(c.told_fails));
     return condition;
   }));
   out.set("actions", list_of(t.actions, [](const AutomatonTable::Action& a) {
@@ -99,6 +101,7 @@ val table(const AutomatonTable& t) {
     action.set("number", a.number);
     action.set("name", text(a.name));
     action.set("gloss", text(a.gloss));
+    action.set("told", text(a.told));
     return action;
   }));
   out.set("outcomes", list_of(t.outcomes, [](const AutomatonTable::Outcome& o) {
@@ -158,7 +161,7 @@ class WebSession {
   // A1's top of stack 1 or 2 before the step, or -1.
   double top_before(int which) const {
     const VertexIndex v = session_.top_before(which == 1 ? 1 : 2);
-    return v == kNoVertex ? -1 : v;
+    return v == kNoVertex ? -1.0 : static_cast<double>(v);
   }
   // A vertex's modification time as the walk reads it; NaN for no vertex.
   double time_of(double vertex) {
