@@ -75,7 +75,8 @@ struct Parser::StepTable {
     std::array<Evaluation, 4> evaluated{};  // in order
   };
   StepTable();
-  static Dispatch dispatch_of(char c, Action action, std::span<const Evaluation> evaluated);
+  static Dispatch dispatch_of(std::size_t state, char c, Action action,
+                              std::span<const Evaluation> evaluated);
   static const StepTable& get() {
     static const StepTable table;
     return table;
@@ -84,7 +85,8 @@ struct Parser::StepTable {
   std::array<std::array<Explained, 256>, kStates> explained;
 };
 
-Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
+Parser::Parser(Output& trace, std::size_t notices_kept)
+    : a1(trace), trace_(trace), notices_(notices_kept) {}
 
 // The state and the output position stay in registers, as no action prints.
 // z1 and z2, the actions of most characters, append here as their members
@@ -128,6 +130,13 @@ void Parser::feed(std::string_view chars) {
   fed_ += chars.size();
 }
 
+// A line end, for the notices: a header line that ends after a space also
+// names its last dependency.
+inline void Parser::line_end(std::uint64_t offset) {
+  notices_.line_end(offset, static_cast<Notices::Where>(state), buffers.copy_goal(),
+                    state == SPACE ? last_dependency() : std::string_view());
+}
+
 void Parser::act(Dispatch dispatch, std::uint64_t offset) {
   switch (dispatch) {
     case Dispatch::kNone: break;
@@ -136,7 +145,14 @@ void Parser::act(Dispatch dispatch, std::uint64_t offset) {
     case Dispatch::kZ3: z3(); break;
     case Dispatch::kZ4: z4(); break;
     case Dispatch::kZ5: z5(); break;
-    case Dispatch::kZ6: z6(); break;
+    case Dispatch::kZ6:
+      z6();
+      goal_started(offset, false);
+      break;
+    case Dispatch::kZ1First:
+      z1();
+      goal_started(offset, true);
+      break;
     case Dispatch::kDropped: dropped(offset); break;
     case Dispatch::kZ5LineEnd:
       z5();
@@ -149,15 +165,14 @@ void Parser::act(Dispatch dispatch, std::uint64_t offset) {
 
 // Out of the way of feed(): most makefiles drop nothing.
 void Parser::dropped(std::uint64_t offset) {
-  using Token = Notices::Token;
-  const Token token = state == GOAL                            ? Token::kGoal
-                      : state == DEPENDENCY || state == COMMAND ? Token::kItem
-                                                                : Token::kNone;
-  notices_.dropped(offset, ch, token, state == COMMAND);
+  const std::size_t token = state == GOAL ? buffers.copy_goal().size() : buffers.copy_item().size();
+  notices_.dropped(offset, ch, static_cast<Notices::Where>(state), token, buffers.copy_goal());
 }
 
-void Parser::line_end(std::uint64_t offset) {
-  notices_.line_end(offset, buffers.copy_goal(), buffers.copy_item());
+std::string_view Parser::last_dependency() const {
+  const Graph& graph = a1.view();
+  const auto children = graph[goal_].children;
+  return children.empty() ? std::string_view() : graph.name(children.back());
 }
 
 Parser::StepView Parser::step_view(std::int32_t state, char c) {
@@ -169,8 +184,9 @@ Parser::StepView Parser::step_view(std::int32_t state, char c) {
 }
 
 // A line feed ends a line whatever the state does with it; a byte for which
-// no condition held is dropped, and noticed unless it is a blank.
-Parser::Dispatch Parser::StepTable::dispatch_of(char c, Action action,
+// no condition held is dropped, and noticed unless it is a blank; the first
+// goal's first character is noticed too.
+Parser::Dispatch Parser::StepTable::dispatch_of(std::size_t state, char c, Action action,
                                                 std::span<const Evaluation> evaluated) {
   static_assert(static_cast<int>(Dispatch::kZ6) == static_cast<int>(Action::kZ6));
   if (c == '\n') {
@@ -182,6 +198,7 @@ Parser::Dispatch Parser::StepTable::dispatch_of(char c, Action action,
   const bool held =
       std::any_of(evaluated.begin(), evaluated.end(), [](const Evaluation& e) { return e.value; });
   if (!held && c != ' ') return Dispatch::kDropped;
+  if (state == LINE && action == Action::kZ1) return Dispatch::kZ1First;
   return static_cast<Dispatch>(action);
 }
 
@@ -211,7 +228,7 @@ Parser::StepTable::StepTable() {
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
-      step.dispatch = dispatch_of(static_cast<char>(b), action,
+      step.dispatch = dispatch_of(s, static_cast<char>(b), action,
                                   {scratch.evaluated_.data(), scratch.evaluations_});
       explained[s][b] = {action, static_cast<std::uint8_t>(scratch.evaluations_),
                          scratch.evaluated_};
@@ -221,7 +238,8 @@ Parser::StepTable::StepTable() {
 }
 
 void Parser::finish() {
-  notices_.finish(buffers.copy_goal(), buffers.copy_item());
+  notices_.finish(fed_, static_cast<Notices::Where>(state), buffers.copy_goal(),
+                  buffers.copy_item());
   trace_.put(a0::kClosing);
 }
 
@@ -318,20 +336,20 @@ void Parser::z2() {
 void Parser::z3() {
   took(Action::kZ3);
   goal_ = a1.add_vertex(buffers.copy_goal());
-  notices_.ended(Notices::Token::kGoal, buffers.copy_goal());
+  notices_.goal_ended(buffers.copy_goal());
 }
 
 void Parser::z4() {
   took(Action::kZ4);
   a1.add_dependency(goal_, buffers.copy_item());
-  notices_.ended(Notices::Token::kItem, buffers.copy_item());
+  notices_.item_ended(buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
   took(Action::kZ5);
   a1.add_command(goal_, buffers.copy_item());
-  notices_.ended(Notices::Token::kItem, buffers.copy_item());
+  notices_.item_ended(buffers.copy_item());
   buffers.reset_item();
 }
 

@@ -36,8 +36,9 @@ class Parser {
     std::span<const Evaluation> evaluated;  // every condition it evaluated, in order
   };
 
-  // Traces to `trace`, which the graph `a1` traces to as well.
-  explicit Parser(Output& trace);
+  // Traces to `trace`, which the graph `a1` traces to as well. The notices
+  // keep their first `notices_kept` records and count the rest.
+  explicit Parser(Output& trace, std::size_t notices_kept = Notices::kKept);
 
   // Steps A0 once per character. The characters are those the text-mode read
   // delivers (see deliver_text); feed may be called once per block.
@@ -56,7 +57,7 @@ class Parser {
   // each one without reading again.
   static StepView step_view(std::int32_t state, char c);
 
-  // What the reading dropped without a word, for the driver to tell.
+  // What the reading did that its author may not have meant, for warnings.
   const Notices& notices() const { return notices_; }
   // Characters fed so far.
   std::uint64_t chars_fed() const { return fed_; }
@@ -75,11 +76,11 @@ class Parser {
   // replayed, and building the table refuses it.
   struct StepTable;
   // What feed() does on a step besides its bytes and state: the step's
-  // action, or a dropped byte or a line end for the notices, which A0 itself
-  // does not keep. One switch serves both, so noticing costs a clean
-  // makefile nothing.
+  // action, or a dropped byte, a line end or the first goal's first
+  // character for the notices, which A0 itself does not keep. One switch
+  // serves both, so noticing costs a clean makefile nothing.
   enum class Dispatch : std::uint8_t {
-    kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
+    kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd, kZ1First
   };
 
   // The actions feed() does not run inline, and the notices.
@@ -103,9 +104,12 @@ class Parser {
   void z5();
   void z6();
 
-  // For the notices: the character at `offset` was dropped, or ended a line.
+  // For the notices: the character at `offset` was dropped, ended a line,
+  // or began a goal name.
   void dropped(std::uint64_t offset);
   void line_end(std::uint64_t offset);
+  std::string_view last_dependency() const;
+  void goal_started(std::uint64_t offset, bool first) { notices_.goal_started(offset, first); }
 
   Output& trace_;
   Notices notices_;
@@ -122,5 +126,13 @@ class Parser {
 };
 
 static_assert(Parser::kStateNames.size() == Parser::kStates);
+// The notices are told the state as their own Where.
+static_assert(static_cast<int>(Notices::Where::kLine) == Parser::LINE &&
+              static_cast<int>(Notices::Where::kGoal) == Parser::GOAL &&
+              static_cast<int>(Notices::Where::kColon) == Parser::COLON &&
+              static_cast<int>(Notices::Where::kDependency) == Parser::DEPENDENCY &&
+              static_cast<int>(Notices::Where::kSpace) == Parser::SPACE &&
+              static_cast<int>(Notices::Where::kDetermine) == Parser::DETERMINE &&
+              static_cast<int>(Notices::Where::kCommand) == Parser::COMMAND);
 
 }  // namespace planner
