@@ -222,18 +222,21 @@ void Notices::goal_done(std::string_view name, bool lost) {
 }
 
 void Notices::item_done(std::string_view text) {
-  if (unresolved_items_ != 0) {
-    unresolved_items_ = 0;
-    Fate fate;
-    if (keeps_line()) fate.reads = clipped(text);
-    for (const Drop& d : drops_) {
-      if (d.token == Drop::Token::kItem && !d.resolved) fate.command = d.where == Where::kCommand;
-    }
-    resolve(Drop::Token::kItem, text, std::move(fate), true);
-  }
+  resolve_item(text);
   if (gaining_) gain(text);
   if (continued_line_ != 0 && line_ == continued_line_ + 1) continued_command_ = text;
   item_watch_ = gaining_ || continued_line_ != 0;
+}
+
+void Notices::resolve_item(std::string_view text) {
+  if (unresolved_items_ == 0) return;
+  unresolved_items_ = 0;
+  Fate fate;
+  if (keeps_line()) fate.reads = clipped(text);
+  for (const Drop& d : drops_) {
+    if (d.token == Drop::Token::kItem && !d.resolved) fate.command = d.where == Where::kCommand;
+  }
+  resolve(Drop::Token::kItem, text, std::move(fate), true);
 }
 
 void Notices::gain(std::string_view name) {
@@ -321,7 +324,7 @@ void Notices::finish(std::uint64_t offset, Where where, std::string_view goal,
   if (where == Where::kGoal) goal_done(goal, true);
   const bool lost_item = (where == Where::kDependency || where == Where::kCommand) && !item.empty();
   if (lost_item) {
-    item_done(item);
+    resolve_item(item);  // not gained: it never went into the graph
     lost_ = Lost{where, line_, whole(goal), whole(item)};
   }
   if (drops_open_) close_line();

@@ -90,7 +90,8 @@ class Notices {
   };
 
   // A header line that handed the next line's words to its goal, for the
-  // refusals: the names are kept whole, up to kNames of them.
+  // refusals: the first 256 such headers, with up to 256 names each, kept
+  // whole.
   struct Gained {
     std::uint64_t line = 0;       // the header line
     std::uint64_t from_line = 0;  // the lines whose words it gained
@@ -207,17 +208,18 @@ class Notices {
   void goal_start(std::uint64_t offset, bool first);
   void goal_done(std::string_view name, bool lost);
   void item_done(std::string_view text);
+  void resolve_item(std::string_view text);
   // The drops of the token that ends now with `text`: they get `fate`, and
   // their words when a record of them can still be kept.
   void resolve(Drop::Token token, std::string_view text, Fate fate, bool one_line);
   void count_line();
   void next_line();
-  // Whether a record of the line being read may still be kept: there is
-  // room, or a kept one (a goal name's, which comes at its colon) lies on it.
   // Whether a record at `offset` would only be counted.
   bool counted(std::uint64_t offset) const {
     return records_.size() >= kept_ && (records_.empty() || offset > records_.back().offset);
   }
+  // Whether a record of the line being read may still be kept: there is
+  // room, or a kept one (a goal name's, which comes at its colon) lies on it.
   bool keeps_line() const {
     return records_.size() < kept_ || (!records_.empty() && records_.back().offset >= line_start_);
   }
@@ -268,7 +270,7 @@ class Notices {
   std::uint64_t goal_line_start_ = 0;      // where its first line starts
   std::vector<std::size_t> goal_waiting_;  // records of earlier lines waiting for it
   Owner owner_ = Owner::kNone;
-  std::size_t owner_record_ = 0;  // kContinuation: that record
+  std::size_t owner_record_ = kNoIndex;  // kContinuation: that record
 
   // A line ending in '\' waits for the next line's end.
   std::uint64_t continued_line_ = 0;  // that line; 0: none
