@@ -1,0 +1,3 @@
+all:	a 	b	
+		cc -o all a b	
+	cc	-o all

@@ -1,0 +1,2 @@
+cc -o all a b
+cc-o all
