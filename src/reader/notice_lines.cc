@@ -129,7 +129,11 @@ void Notices::close_line() {
         fill(r, fates_[d.fate]);
       }
       if (d.kind == Kind::kDefinition) r.goal = rule_goal_;
-      if (d.kind == Kind::kContinuation) r.last_line = line_ + 1;
+      if (d.kind == Kind::kContinuation) {
+        r.last_line = line_ + 1;
+        // A line a header gained was meant as a command.
+        r.command = r.command || gaining_;
+      }
     }
     add_byte(it->bytes, d.byte);
     if (d.word != kNoFate && it->written.size() < kWritten &&

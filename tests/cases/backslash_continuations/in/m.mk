@@ -6,3 +6,6 @@ lib.a: a.o \
 	ar rc lib.a \
     a.o b.o
 x: y
+all:
+	cc x\
+	more
