@@ -139,7 +139,7 @@ void Notices::dropped(std::uint64_t offset, char byte, Where where, std::size_t 
     drop.where = where;
     drop.pos = token;
     drop.token = in;
-    drops_.push_back(std::move(drop));
+    drops_.push_back(drop);
   } else {
     if (overflow_.empty()) overflow_offset_ = offset;
     add_byte(overflow_, byte);

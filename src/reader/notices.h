@@ -240,6 +240,7 @@ class Notices {
   Fate goal_fate(std::string_view name, bool lost) const;
   static void fill(Record& record, const Fate& fate);
 
+  // Wide members first and the one-byte ones last, so that they pack.
   std::size_t kept_;
   std::uint64_t line_ = 1;
   std::uint64_t line_start_ = 0;  // delivered offset of the line's first character
@@ -255,43 +256,43 @@ class Notices {
   std::string rule_goal_;              // the goal of a rule that ':=' made
   std::string overflow_;               // bytes dropped past kDrops, distinct
   std::uint64_t overflow_offset_ = 0;  // the first of them
-  bool drops_open_ = false;            // the line has dropped bytes
-  bool line_watch_ = false;            // a record waits for this line's end
-  Kind line_kind_ = Kind::kDropped;    // kComment or kDefinition once one began on the line
-  char closer_ = 0;                    // the ')' or '}' an open reference waits for
   std::uint64_t last_offset_ = 0;      // of the last dropped byte
-  char last_byte_ = 0;
 
   // The goal name being read.
-  bool goal_open_ = false;
-  bool goal_watch_ = false;  // its colon has more to do than end it
-  bool first_ = false;       // it is the first goal's
   std::uint64_t goal_line_ = 0, goal_offset_ = 0;
   std::uint64_t goal_line_start_ = 0;      // where its first line starts
   std::vector<std::size_t> goal_waiting_;  // records of earlier lines waiting for it
-  Owner owner_ = Owner::kNone;
-  std::size_t owner_record_ = kNoIndex;  // kContinuation: that record
+  std::size_t owner_record_ = kNoIndex;    // kContinuation: that record
 
   // A line ending in '\' waits for the next line's end.
   std::uint64_t continued_line_ = 0;  // that line; 0: none
   std::size_t continued_ = kNoIndex;  // its record; kNoIndex: only counted
   std::string continued_command_;     // the next line's command, when it is one
 
-  // Items.
-  bool item_watch_ = false;  // the line's drops or a header wait for items
   // A header handing the next line's words to its goal.
-  bool gaining_ = false;
   std::optional<Record> gained_record_;  // none: it can only be counted
   std::uint64_t gained_count_ = 0, gained_from_ = 0, gained_to_ = 0;
-  bool gained_fact_ = false;   // gained_.back() is its fact
-  bool planned_told_ = false;  // a record says which goal is planned
-  bool planned_line_ = false;  // this line's drops may be the record that says it
 
   std::vector<Gained> gained_;
   std::optional<Lost> lost_;
   std::uint64_t colon_line_ = 0, colon_column_ = 0, colons_ = 0;
-  Where end_where_ = Where::kLine;
   std::uint64_t end_offset_ = 0;
+
+  Where end_where_ = Where::kLine;
+  Kind line_kind_ = Kind::kDropped;  // kComment or kDefinition once one began on the line
+  Owner owner_ = Owner::kNone;       // of the goal name being read
+  char closer_ = 0;                  // the ')' or '}' an open reference waits for
+  char last_byte_ = 0;               // the last dropped byte
+  bool drops_open_ = false;          // the line has dropped bytes
+  bool line_watch_ = false;          // a record waits for this line's end
+  bool goal_open_ = false;           // a goal name is being read
+  bool goal_watch_ = false;          // its colon has more to do than end it
+  bool first_ = false;               // it is the first goal's
+  bool item_watch_ = false;          // the line's drops or a header wait for items
+  bool gaining_ = false;             // a header is handing on the next line's words
+  bool gained_fact_ = false;         // gained_.back() is its fact
+  bool planned_told_ = false;        // a record says which goal is planned
+  bool planned_line_ = false;        // this line's drops may be the record that says it
 };
 
 }  // namespace planner
