@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/warning_texts.h"
+#include "driver/warnings.h"
 #include "planner/a1_messages.h"
 #include "platform/error_line.h"
 #include "platform/text_input.h"
@@ -80,34 +82,72 @@ std::string expected_todo(const Graph& vertices, std::uint32_t seed) {
 // are left to the straight run.
 constexpr std::uint64_t kMaxSessionSteps = 5'000;
 
-// The reader notices, by line, the bytes whose step printed no condition line
-// (spaces and line ends aside): read off the trace, step by step.
-void check_notices(std::string_view chars, std::string_view trace, const Notices& notices) {
-  std::vector<Notices::Line> lines;
-  std::uint64_t more = 0, line = 1, column = 1, last = 0;  // last: the line of the last drop
-  for (const char c : chars) {
+// The reader's notices against the trace, step by step. Every byte whose step
+// printed no condition line is told on its line by a record of dropped bytes
+// (spaces and line ends aside, and the tabs and backslashes that may only
+// lay a line out), and each such record starts at one; the records come in
+// makefile order; and a reader that keeps ten keeps the first ten, told as
+// they are told when all are kept, and the planned goal's record beside them.
+void check_notices(std::string_view chars, std::string_view trace, const Notices& all,
+                   const Notices& ten) {
+  std::vector<bool> dropped(chars.size());
+  std::vector<std::string> by_line(1);  // from line 1: the bytes told
+  std::vector<std::uint64_t> line_of(chars.size() + 1), column_of(chars.size() + 1);
+  std::uint64_t line = 1, column = 1;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    const char c = chars[i];
     const std::size_t state_line = trace.find(a0::kStateLine.view().substr(0, 30));
-    const bool held = state_line != 0;
+    dropped[i] = state_line == 0;
     trace.remove_prefix(trace.find('\n', state_line) + 1);
-    if (!held && c != ' ' && c != '\n') {
-      if (last != line && lines.size() == Notices::kKept) ++more;
-      if (last != line && lines.size() < Notices::kKept) lines.push_back({line, column, "", false, ""});
-      last = line;
-      if (lines.back().line == line && lines.back().bytes.find(c) == std::string::npos) {
-        lines.back().bytes += c;
-      }
+    line_of[i] = line;
+    column_of[i] = column;
+    if (by_line.size() <= line) by_line.resize(line + 1);
+    if (dropped[i] && c != ' ' && c != '\n' && c != '\t' && c != '\\' &&
+        by_line[line].find(c) == std::string::npos) {
+      by_line[line] += c;
     }
     ++column;
     if (c == '\n') ++line, column = 1;
   }
-  require(notices.lines().size() == lines.size() && notices.more() == more,
-          "every line with dropped bytes is noticed");
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const Notices::Line& seen = notices.lines()[i];
-    require(seen.line == lines[i].line && seen.column == lines[i].column &&
-                seen.bytes == lines[i].bytes,
-            "a notice names the first dropped byte's place and every byte once");
+  line_of[chars.size()] = line;
+  column_of[chars.size()] = column;
+  by_line.resize(line + 1);
+  require(all.more() == 0 && !all.first_goal_record(), "a reader asked to keep all keeps all");
+  const auto& records = all.records();
+  std::vector<std::string> told(by_line.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const Notices::Record& r = records[i];
+    require(i == 0 || records[i - 1].offset < r.offset, "records come in makefile order");
+    require(r.offset <= chars.size() && r.line == line_of[r.offset] && r.column == column_of[r.offset],
+            "a record's line and column are those of its offset");
+    if (r.kind > Notices::Kind::kContinuation) continue;
+    require(r.offset < chars.size() && dropped[r.offset] && chars[r.offset] == r.bytes[0],
+            "a record of dropped bytes starts at its first byte");
+    for (const char c : r.bytes) {
+      if (c != '\t' && c != '\\' && told[r.line].find(c) == std::string::npos) told[r.line] += c;
+    }
   }
+  for (std::size_t l = 1; l < by_line.size(); ++l) {
+    std::string seen = told[l], expected = by_line[l];
+    std::sort(seen.begin(), seen.end());
+    std::sort(expected.begin(), expected.end());
+    require(seen == expected, "every dropped byte of a line is told on it");
+  }
+  const std::size_t kept = std::min(records.size(), Notices::kKept);
+  require(ten.records().size() == kept && ten.more() == records.size() - kept,
+          "ten are kept and the rest counted");
+  for (std::size_t i = 0; i < kept; ++i) {
+    require(ten.records()[i].offset == records[i].offset &&
+                notice_text(ten.records()[i]) == notice_text(records[i]),
+            "the ten kept are the first ten, told the same");
+  }
+  const auto planned = std::find_if(records.begin(), records.end(),
+                                    [](const Notices::Record& r) { return r.planned; });
+  const bool beyond =
+      planned != records.end() && static_cast<std::size_t>(planned - records.begin()) >= kept;
+  require(beyond == ten.first_goal_record().has_value() &&
+                  (!beyond || notice_text(*ten.first_goal_record()) == notice_text(*planned)),
+          "the planned goal's record is kept beside the ten");
 }
 
 void check_pipeline(std::string_view bytes) {
@@ -128,7 +168,13 @@ void check_pipeline(std::string_view bytes) {
   const std::string_view a0_state = a0::kStateLine.view().substr(0, 30);  // up to the state's name
   require(count(trace_sink.data, a0_state) == model.size(), "one A0 state line per character");
   require(trace_sink.data.ends_with(a0::kClosing.view()), "A0's trace ends with its closing line");
-  check_notices(model, trace_sink.data, parser->notices());
+  {
+    StringSink sink;
+    Output out(sink, kTraceCapacity);
+    Parser keeps_all(out, model.size() + 1);
+    keeps_all.run(delivered);
+    check_notices(model, trace_sink.data, keeps_all.notices(), parser->notices());
+  }
 
   DependencyGraph& a1 = parser->a1;
   std::string err;
@@ -139,7 +185,9 @@ void check_pipeline(std::string_view bytes) {
           "a refusal is one of the three");
   const std::string read_trace = trace_sink.data;
   const std::uint32_t seed = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
-  if (!plannable) return check_session(bytes, read_trace, "", error_line(err), seed);
+  if (!plannable) {
+    return check_session(bytes, read_trace, "", error_line(refusal(a1.view(), parser->notices())), seed);
+  }
   const std::uint64_t steps = a1.view().step_count();
   if (steps > kMaxSteps) return;
 

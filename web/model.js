@@ -9,6 +9,8 @@
 
 import { decode, byteString, stringBytes } from './cp866.js';
 
+const utf8 = new TextDecoder();
+
 // Where a step belongs, as the session numbers it: {START, READING,
 // READ_END, REFUSED, PLANNING}, filled by loadModule() from the session.
 export const Phase = {};
@@ -273,6 +275,26 @@ export class Run {
   }
   // The step that printed trace line `line`.
   stepOfLine(line) { return this.session.stepOfLine(line); }
+
+  // --- Warnings. ---
+  // What the program says on standard error before its plan or its refusal,
+  // for this makefile named `name` (as on its command line): at most `cap`
+  // warnings, {list: [{text (the line, decoded as UTF-8), line, column,
+  // lastLine, step (the reading step that read the character it is at), offset
+  // (in the file's bytes)}], more (the line that counts the rest, or '')}. The
+  // walk's warnings come once prepare() has covered the whole walk.
+  warnings(name, cap = 1000) {
+    const w = this.session.warnings(byteString(new TextEncoder().encode(name)), cap);
+    const text = (bytes) => utf8.decode(stringBytes(bytes));
+    return {
+      list: w.list.map((x) => ({
+        text: text(x.text), line: x.line, column: x.column, lastLine: x.lastLine,
+        step: x.line > 0 ? x.offset + 1 : 0,
+        offset: x.line > 0 ? this.session.position(x.offset).offset : 0,
+      })),
+      more: text(w.more),
+    };
+  }
 
   // --- Run until, and a timeline. ---
   // The nearest step after the current one (`forward`) or before it where

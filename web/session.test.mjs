@@ -98,6 +98,15 @@ for (const name of fs.readdirSync(cases).sort()) {
     assert.equal(trace, read('stdout'));
     // The warnings before it are the driver's, not the session's.
     assert.equal(run.refusal, read('stderr').replace(/^planner: warning: .*\n/gm, ''));
+    // The warnings are the program's, under its cap of ten, the walk's too
+    // now that it is walked whole; each names the step that read its place.
+    const told = run.warnings(path.relative(work, makefile), 10);
+    assert.equal(told.list.map((w) => w.text).join('') + told.more, read('stderr').replace(/^planner: error: .*\n/m, ''));
+    for (const w of told.list.filter((x) => x.step > 0 && x.step <= run.readEnd - 1)) {
+      run.seek(w.step);
+      assert.deepEqual([run.reading().line, run.reading().column], [w.line, w.column], w.text);
+    }
+    run.seek(run.total);
     if (!run.refusal) {
       const todo = run.todo(0, run.todoLines()).map((l) => `${l.text}\r\n`).join('');
       assert.equal(todo, read('todo.bat', 'latin1'));

@@ -61,6 +61,11 @@ int fail(const std::string& message) {
   return 1;
 }
 
+// And warnings, which change nothing else.
+void warn(const std::vector<Warning>& warnings) {
+  for (const Warning& warning : warnings) std::fputs(warning_line(warning.text).c_str(), stderr);
+}
+
 constexpr char kStdoutFailed[] = "cannot write standard output: ";
 int fail_stdout(const std::string& err) { return fail(kStdoutFailed + err); }
 
@@ -92,9 +97,9 @@ bool read_makefile(InputFile& file, Parser& parser, const Output& trace, bool* c
 // was read and closed, and only for a graph that the walk can take. It
 // replaces "todo.bat" only when the whole run succeeds, and nothing after that
 // can fail. Returns the error, or nothing when the plan is in place.
-std::string plan(DependencyGraph& a1, Output& trace, Warnings& warnings) {
-  std::string err;
-  if (!a1.view().plannable(&err)) return err;
+std::string plan(DependencyGraph& a1, const Notices& notices, Output& trace, Warnings& warnings) {
+  std::string err = refusal(a1.view(), notices);
+  if (!err.empty()) return err;
   PlanFile todo_file;
   if (!todo_file.create(kTodoFile, &err)) return std::string("cannot create '") + kTodoFile + "': " + err;
   Output todo(todo_file);
@@ -123,7 +128,7 @@ std::string plan(DependencyGraph& a1, Output& trace, Warnings& warnings) {
   a1.run();  // stops early once either output has failed
   progress.reset();  // clears the line before any message
   trace.flush();  // the trace goes out before any message about the run
-  warnings.missing(graph, missing);
+  warn(warnings.walk(graph, missing));
   if (!todo.flush()) return std::string("cannot write '") + kTodoFile + "': " + todo.error();
   if (!trace.ok()) return kStdoutFailed + trace.error();
   if (!todo_file.commit(&err)) return std::string("cannot write '") + kTodoFile + "': " + err;
@@ -168,14 +173,11 @@ int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
   // planning on would only hide that.
   if (!trace.flush()) return fail_stdout(trace.error());
   Warnings warnings(name);
-  warnings.dropped(parser->notices());
-  if (cut_short) {
-    const Notices& notices = parser->notices();
-    warnings.cut_short(notices.line(), parser->chars_fed() - notices.line_start() + 1);
-  }
-  const std::string error =
-      read ? plan(parser->a1, trace, warnings) : "cannot read makefile '" + name + "': " + err;
-  warnings.finish();  // a failed run still ends with its error line
+  warn(warnings.reading(parser->notices(), cut_short));
+  const std::string error = read ? plan(parser->a1, parser->notices(), trace, warnings)
+                                 : "cannot read makefile '" + name + "': " + err;
+  // How many more were due; a failed run still ends with its error line.
+  if (warnings.more() != 0) std::fputs(warning_line(warnings.more_text()).c_str(), stderr);
   return error.empty() ? 0 : fail(error);
 }
 

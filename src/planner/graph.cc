@@ -117,6 +117,10 @@ bool Graph::plannable(std::string* err) const {
   return true;
 }
 
+std::vector<VertexIndex> Graph::cycle() const {
+  return empty() ? std::vector<VertexIndex>{} : reach(*this).cycle;
+}
+
 // Every copy the walk pushes takes deg + 4 steps for a vertex with deg
 // children (MAIN, a NOT_LEAF step per child and one that ends them, MAIN
 // again, TOPS) and 2 for one without (MAIN, LEAF); the START step and the

@@ -79,6 +79,9 @@ class Graph {
   // and no dependency cycle is reachable from it. Otherwise sets *err to a
   // one-line reason. The walk must not start on a graph that fails this.
   bool plannable(std::string* err) const;
+  // A dependency cycle that the first goal reaches, its first vertex again
+  // at its end, the one plannable() names; empty when there is none.
+  std::vector<VertexIndex> cycle() const;
 
   // How many steps the walk will take, fixed by the graph whatever the
   // files' times; for a plannable graph only. A count beyond 64 bits gives

@@ -34,8 +34,9 @@ std::string line(std::string_view kind, std::string_view message) {
 std::string error_line(std::string_view message) { return line("error", message); }
 
 std::string clipped(std::string_view text) {
-  constexpr std::size_t kLongest = 80;
-  return text.size() <= kLongest ? std::string(text) : std::string(text.substr(0, kLongest)) + "...";
+  constexpr std::size_t kLongest = 80, kHead = 40, kTail = 37;
+  if (text.size() <= kLongest) return std::string(text);
+  return std::string(text.substr(0, kHead)) + "..." + std::string(text.substr(text.size() - kTail));
 }
 std::string warning_line(std::string_view message) { return line("warning", message); }
 

@@ -17,9 +17,10 @@ std::string error_line(std::string_view message);
 // The same with "planner: warning: ".
 std::string warning_line(std::string_view message);
 
-// A name or command as a message quotes it: its first 80 bytes and "..." when
-// it is longer, as a goal can be a whole file long and a message stays one
-// readable line.
+// A name or command as a message quotes it: when it is longer than 80 bytes,
+// its first 40 and its last 37 with "..." between them, as a goal can be a
+// whole file long and a message stays one readable line; both ends tell
+// where it came from.
 std::string clipped(std::string_view text);
 
 }  // namespace planner

@@ -53,6 +53,7 @@ struct Parser::StepTable {
     std::uint8_t size = 0;               // how many of `bytes` the step prints
     std::uint8_t next = 0;               // the state after the step
     Dispatch dispatch = Dispatch::kNone;  // what feed() does
+    Rare rare = Rare::kZ3;                // what, when it is something rare
   };
   static_assert(sizeof(Step) == 128);
   // What only viewers read, kept apart so that it does not widen a Step.
@@ -61,7 +62,8 @@ struct Parser::StepTable {
     StepRecord record;  // the conditions it evaluated
   };
   StepTable();
-  static Dispatch dispatch_of(char c, Action action, std::span<const Evaluation> evaluated);
+  static void dispatch(Step* step, std::size_t state, char c, Action action,
+                       std::span<const Evaluation> evaluated);
   static const StepTable& get() {
     static const StepTable table;
     return table;
@@ -70,7 +72,8 @@ struct Parser::StepTable {
   std::array<std::array<Explained, 256>, kStates> explained;
 };
 
-Parser::Parser(Output& trace) : a1(trace), trace_(trace) {}
+Parser::Parser(Output& trace, std::size_t notices_kept)
+    : a1(trace), trace_(trace), notices_(notices_kept) {}
 
 // The state and the output position stay in registers, as no action prints.
 void Parser::feed(std::string_view chars) {
@@ -83,7 +86,13 @@ void Parser::feed(std::string_view chars) {
   for (std::size_t i = 0; i < chars.size(); ++i) {
     const char c = chars[i];
     const StepTable::Step& s = table.steps[at][static_cast<unsigned char>(c)];
-    act(s.dispatch, c, at, fed_ + i);
+    if (s.dispatch == Dispatch::kZ1) {
+      z1_on(c);
+    } else if (s.dispatch == Dispatch::kZ2) {
+      z2_on(c);
+    } else if (s.dispatch == Dispatch::kRare) {
+      act(s.rare, c, at, fed_ + i);
+    }
     at = s.next;
     if (static_cast<std::size_t>(end - out) >= kSlot) {
       std::memcpy(out, s.bytes.data(), kSlot);
@@ -101,42 +110,49 @@ void Parser::feed(std::string_view chars) {
   fed_ += chars.size();
 }
 
-// Inline in feed(). z1 and z2, the actions of most characters, append here
-// without noting the action, which only building the table needs.
-[[gnu::always_inline]] inline void Parser::act(Dispatch dispatch, char c, std::size_t at,
-                                               std::uint64_t offset) {
-  switch (dispatch) {
-    case Dispatch::kNone: break;
-    case Dispatch::kZ1: z1_on(c); break;
-    case Dispatch::kZ2: z2_on(c); break;
-    case Dispatch::kZ3: z3(); break;
-    case Dispatch::kZ4: z4(); break;
-    case Dispatch::kZ5: z5(); break;
-    case Dispatch::kZ6:
+// A line end, for the notices: a header line that ends after a space also
+// names its last dependency. `in` is the state the line feed was read in.
+inline void Parser::line_end(std::uint64_t offset, std::int32_t in) {
+  notices_.line_end(offset, static_cast<Notices::Where>(in), buffers.copy_goal(),
+                    in == SPACE ? last_dependency() : std::string_view());
+}
+
+// Out of the way of feed(), as most characters take z1, z2 or nothing.
+void Parser::act(Rare rare, char c, std::size_t at, std::uint64_t offset) {
+  const auto in = static_cast<std::int32_t>(at);
+  switch (rare) {
+    case Rare::kZ3: z3(); break;
+    case Rare::kZ4: z4(); break;
+    case Rare::kZ5: z5(); break;
+    case Rare::kZ6:
       ch = c;
       z6();
+      goal_started(offset, false);
       break;
-    case Dispatch::kDropped: dropped(offset, c, static_cast<std::int32_t>(at)); break;
-    case Dispatch::kZ5LineEnd:
+    case Rare::kZ1First:
+      z1_on(c);
+      goal_started(offset, true);
+      break;
+    case Rare::kDropped: dropped(offset, c, in); break;
+    case Rare::kZ5LineEnd:
       z5();
-      line_end(offset);
+      line_end(offset, in);
       break;
-    case Dispatch::kZ4LineEnd: z4(); [[fallthrough]];
-    case Dispatch::kLineEnd: line_end(offset); break;
+    case Rare::kZ4LineEnd: z4(); [[fallthrough]];
+    case Rare::kLineEnd: line_end(offset, in); break;
   }
 }
 
-// Out of the way of feed(): most makefiles drop nothing.
+// Most makefiles drop nothing.
 void Parser::dropped(std::uint64_t offset, char c, std::int32_t in) {
-  using Token = Notices::Token;
-  const Token token = in == GOAL                         ? Token::kGoal
-                      : in == DEPENDENCY || in == COMMAND ? Token::kItem
-                                                          : Token::kNone;
-  notices_.dropped(offset, c, token, in == COMMAND);
+  const std::size_t token = in == GOAL ? buffers.copy_goal().size() : buffers.copy_item().size();
+  notices_.dropped(offset, c, static_cast<Notices::Where>(in), token, buffers.copy_goal());
 }
 
-void Parser::line_end(std::uint64_t offset) {
-  notices_.line_end(offset, buffers.copy_goal(), buffers.copy_item());
+std::string_view Parser::last_dependency() const {
+  const Graph& graph = a1.view();
+  const auto children = graph[goal_].children;
+  return children.empty() ? std::string_view() : graph.name(children.back());
 }
 
 Parser::StepView Parser::step_view(std::int32_t state, char c) {
@@ -148,20 +164,35 @@ Parser::StepView Parser::step_view(std::int32_t state, char c) {
 }
 
 // A line feed ends a line whatever the state does with it; a byte for which
-// no condition held is dropped, and noticed unless it is a blank.
-Parser::Dispatch Parser::StepTable::dispatch_of(char c, Action action,
-                                                std::span<const Evaluation> evaluated) {
-  static_assert(static_cast<int>(Dispatch::kZ6) == static_cast<int>(Action::kZ6));
+// no condition held is dropped, and noticed unless it is a blank; the first
+// goal's first character is noticed too.
+void Parser::StepTable::dispatch(Step* step, std::size_t state, char c, Action action,
+                                 std::span<const Evaluation> evaluated) {
+  const auto rare = [step](Rare r) {
+    step->dispatch = Dispatch::kRare;
+    step->rare = r;
+  };
   if (c == '\n') {
-    if (action == Action::kNone) return Dispatch::kLineEnd;
-    if (action == Action::kZ4) return Dispatch::kZ4LineEnd;
-    if (action == Action::kZ5) return Dispatch::kZ5LineEnd;
+    if (action == Action::kNone) return rare(Rare::kLineEnd);
+    if (action == Action::kZ4) return rare(Rare::kZ4LineEnd);
+    if (action == Action::kZ5) return rare(Rare::kZ5LineEnd);
     throw std::logic_error("A0 step on a line feed with another action");
   }
   const bool held =
       std::any_of(evaluated.begin(), evaluated.end(), [](const Evaluation& e) { return e.value; });
-  if (!held && c != ' ') return Dispatch::kDropped;
-  return static_cast<Dispatch>(action);
+  if (!held && c != ' ') return rare(Rare::kDropped);
+  switch (action) {
+    case Action::kNone: step->dispatch = Dispatch::kNone; break;
+    case Action::kZ1:
+      if (state == LINE) return rare(Rare::kZ1First);
+      step->dispatch = Dispatch::kZ1;
+      break;
+    case Action::kZ2: step->dispatch = Dispatch::kZ2; break;
+    case Action::kZ3: return rare(Rare::kZ3);
+    case Action::kZ4: return rare(Rare::kZ4);
+    case Action::kZ5: return rare(Rare::kZ5);
+    case Action::kZ6: return rare(Rare::kZ6);
+  }
 }
 
 // Runs one plain step for every state and byte on a scratch parser, whose
@@ -190,7 +221,7 @@ Parser::StepTable::StepTable() {
       std::copy(sink.data.begin(), sink.data.end(), step.bytes.begin());
       step.size = static_cast<std::uint8_t>(sink.data.size());
       step.next = static_cast<std::uint8_t>(scratch.state);
-      step.dispatch = dispatch_of(static_cast<char>(b), action, scratch.record_.evaluated());
+      dispatch(&step, s, static_cast<char>(b), action, scratch.record_.evaluated());
       explained[s][b] = {action, scratch.record_};
       sink.data.clear();
     }
@@ -198,7 +229,8 @@ Parser::StepTable::StepTable() {
 }
 
 void Parser::finish() {
-  notices_.finish(buffers.copy_goal(), buffers.copy_item());
+  notices_.finish(fed_, static_cast<Notices::Where>(state), buffers.copy_goal(),
+                  buffers.copy_item());
   trace_.put(a0::kClosing);
 }
 
@@ -295,20 +327,20 @@ void Parser::z2() {
 void Parser::z3() {
   took(Action::kZ3);
   goal_ = a1.add_vertex(buffers.copy_goal());
-  notices_.ended(Notices::Token::kGoal, buffers.copy_goal());
+  notices_.goal_ended(buffers.copy_goal());
 }
 
 void Parser::z4() {
   took(Action::kZ4);
   a1.add_dependency(goal_, buffers.copy_item());
-  notices_.ended(Notices::Token::kItem, buffers.copy_item());
+  notices_.item_ended(buffers.copy_item());
   buffers.reset_item();
 }
 
 void Parser::z5() {
   took(Action::kZ5);
   a1.add_command(goal_, buffers.copy_item());
-  notices_.ended(Notices::Token::kItem, buffers.copy_item());
+  notices_.item_ended(buffers.copy_item());
   buffers.reset_item();
 }
 

@@ -35,8 +35,9 @@ class Parser {
     std::span<const Evaluation> evaluated;  // every condition it evaluated, in order
   };
 
-  // Traces to `trace`, which the graph `a1` traces to as well.
-  explicit Parser(Output& trace);
+  // Traces to `trace`, which the graph `a1` traces to as well. The notices
+  // keep their first `notices_kept` records and count the rest.
+  explicit Parser(Output& trace, std::size_t notices_kept = Notices::kKept);
 
   // Steps A0 once per character. The characters are those the text-mode read
   // delivers (see deliver_text); feed may be called once per block.
@@ -58,7 +59,7 @@ class Parser {
   // the docs say of it.
   static const AutomatonTable& table();
 
-  // What the reading dropped without a word, for the driver to tell.
+  // What the reading did that its author may not have meant, for warnings.
   const Notices& notices() const { return notices_; }
   // Characters fed so far.
   std::uint64_t chars_fed() const { return fed_; }
@@ -76,17 +77,19 @@ class Parser {
   // actions run in feed() as well. A step that took two actions could not be
   // replayed, and building the table refuses it.
   struct StepTable;
-  // What feed() does on a step besides its bytes and state: the step's
-  // action, or a dropped byte or a line end for the notices, which A0 itself
-  // does not keep. One switch serves both, so noticing costs a clean
-  // makefile nothing.
-  enum class Dispatch : std::uint8_t {
-    kNone, kZ1, kZ2, kZ3, kZ4, kZ5, kZ6, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
+  // What feed() does on a step besides its bytes and state: z1 or z2, the
+  // actions of most characters, inline; or something rare, out of line.
+  enum class Dispatch : std::uint8_t { kNone, kZ1, kZ2, kRare };
+  // The rare: another action, or a dropped byte, a line end or the first
+  // goal's first character for the notices, which A0 itself does not keep.
+  // One table serves both, so noticing costs a clean makefile nothing.
+  enum class Rare : std::uint8_t {
+    kZ3, kZ4, kZ5, kZ6, kZ1First, kDropped, kLineEnd, kZ4LineEnd, kZ5LineEnd
   };
 
-  // What feed() does on a step besides printing, in state `at` on character
-  // `c` at `offset`.
-  void act(Dispatch dispatch, char c, std::size_t at, std::uint64_t offset);
+  // The rare thing feed() does on a step, in state `at` on character `c` at
+  // `offset`.
+  void act(Rare rare, char c, std::size_t at, std::uint64_t offset);
   void step();
   void trace_state();
   bool report(std::uint8_t condition, bool value, std::string_view message);
@@ -110,9 +113,12 @@ class Parser {
   void z5();
   void z6();
 
-  // For the notices: the character at `offset` was dropped, or ended a line.
+  // For the notices: the character at `offset` was dropped, ended a line,
+  // or began a goal name; `in` is the state it was read in.
   void dropped(std::uint64_t offset, char c, std::int32_t in);
-  void line_end(std::uint64_t offset);
+  void line_end(std::uint64_t offset, std::int32_t in);
+  std::string_view last_dependency() const;
+  void goal_started(std::uint64_t offset, bool first) { notices_.goal_started(offset, first); }
 
   Output& trace_;
   Notices notices_;
@@ -136,5 +142,13 @@ static_assert([] {
   }
   return true;
 }());
+// The notices are told the state as their own Where.
+static_assert(static_cast<int>(Notices::Where::kLine) == Parser::LINE &&
+              static_cast<int>(Notices::Where::kGoal) == Parser::GOAL &&
+              static_cast<int>(Notices::Where::kColon) == Parser::COLON &&
+              static_cast<int>(Notices::Where::kDependency) == Parser::DEPENDENCY &&
+              static_cast<int>(Notices::Where::kSpace) == Parser::SPACE &&
+              static_cast<int>(Notices::Where::kDetermine) == Parser::DETERMINE &&
+              static_cast<int>(Notices::Where::kCommand) == Parser::COMMAND);
 
 }  // namespace planner

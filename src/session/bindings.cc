@@ -16,6 +16,7 @@
 #include <string>
 
 #include "planner/automaton.h"
+#include "platform/error_line.h"
 #include "reader/parser.h"
 #include "session/session.h"
 
@@ -261,6 +262,26 @@ class WebSession {
     return list;
   }
   double every() const { return number(session_.every()); }
+  // {list: [{text, line, column, offset, lastLine}], more}: the program's
+  // warnings for the makefile named `makefile`, at most `cap`, each as the
+  // line it prints, and the line that counts the rest ('' for none). The
+  // lines are bytes, as names are.
+  val warnings(const std::string& makefile, double cap) const {
+    const Session::Told told = session_.warnings(
+        makefile, static_cast<std::size_t>(std::min<std::uint64_t>(count(cap), Session::kWarnings)));
+    val out = val::object();
+    out.set("list", list_of(told.warnings, [](const Warning& w) {
+      val warning = val::object();
+      warning.set("text", warning_line(w.text));
+      warning.set("line", number(w.line));
+      warning.set("column", number(w.column));
+      warning.set("offset", number(w.offset));
+      warning.set("lastLine", number(w.last_line));
+      return warning;
+    }));
+    out.set("more", told.more.empty() ? std::string() : warning_line(told.more));
+    return out;
+  }
   double todo_lines() const { return number(session_.todo_lines()); }
   // {text, step, vertex, missing, markedAt, marks, markedBy} per line.
   val todo(double first, double n) {
@@ -361,6 +382,7 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("find", &WebSession::find)
       .function("tally", &WebSession::tally)
       .function("every", &WebSession::every)
+      .function("warnings", &WebSession::warnings)
       .function("todoLines", &WebSession::todo_lines)
       .function("todo", &WebSession::todo);
 }

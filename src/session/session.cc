@@ -14,12 +14,23 @@ Session::Session(std::string_view makefile, TimeSource times, std::uint64_t ever
     : every_(std::max<std::uint64_t>(every, 1)),
       reading_(makefile, every_),
       walk_(std::make_unique<Walk>(reading_.text(), chars() + 1, reading_.lines(), std::move(times),
-                                   every_)),
+                                   every_, kWarnings)),
       refusal_(walk_->refusal().empty() ? "" : error_line(walk_->refusal())),
       total_(refused() ? chars() + 2
                        : std::min(walk_->steps(), std::numeric_limits<std::uint64_t>::max() - chars() - 1) +
                              chars() + 1),
-      all_lines_(refused() ? reading_.lines() : 0) {}
+      all_lines_(refused() ? reading_.lines() : 0),
+      cut_short_(makefile.find('\x1A') < makefile.size() - 1) {}  // more of the file after a 0x1A
+
+Session::Told Session::warnings(const std::string& makefile, std::size_t cap) const {
+  Warnings warnings(makefile, std::min(cap, kWarnings));
+  Told told{warnings.reading(walk_->parser().notices(), cut_short_), {}};
+  if (!refused() && walk_->covered() == walk_->steps()) {
+    for (Warning& w : warnings.walk(whole_graph(), walk_->missing())) told.warnings.push_back(std::move(w));
+  }
+  told.more = warnings.more_text();
+  return told;
+}
 
 Session::~Session() = default;
 

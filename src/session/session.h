@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/warnings.h"
 #include "session/reading.h"
 #include "session/summary.h"
 #include "session/walk.h"
@@ -44,6 +45,8 @@ class Session {
   // replays fewer than this many, and a checkpoint costs a few words besides
   // the stack entries that changed since the one before.
   static constexpr std::uint64_t kEvery = std::uint64_t{1} << 14;
+  // Warnings told in full, at the most; the rest are counted.
+  static constexpr std::size_t kWarnings = 1000;
 
   // `makefile` is the file's bytes, as they would be read from disk.
   Session(std::string_view makefile, TimeSource times, std::uint64_t every = kEvery);
@@ -102,6 +105,16 @@ class Session {
   const Graph& whole_graph() const { return walk_->a1().view(); }
   // A vertex's modification time as the walk reads it.
   std::int64_t time_of(VertexIndex vertex) { return walk_->time_of(vertex); }
+
+  // The warnings the program prints for this makefile, given by the name
+  // `makefile`: the reader's, and, once prepare() has covered the whole
+  // walk, the walk's; at most `cap` (up to kWarnings), then the line that
+  // says how many more were due ("N more not shown"; empty: none).
+  struct Told {
+    std::vector<Warning> warnings;
+    std::string more;
+  };
+  Told warnings(const std::string& makefile, std::size_t cap) const;
 
   // --- The walk: stack 1 and stack 2, bottom first. ---
   std::size_t stack_size(int which) const;
@@ -167,6 +180,7 @@ class Session {
   std::string refusal_;  // the error line the driver would print; empty: none
   std::uint64_t total_;
   std::uint64_t all_lines_;  // lines of the whole run's trace; 0: not known yet
+  bool cut_short_;           // a 0x1A byte ended the input before the file's end
   std::uint64_t at_ = 0;
 
   // The step just taken.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "driver/warnings.h"
 #include "session/reading.h"
 
 namespace planner {
@@ -39,13 +40,13 @@ struct Walk::Checkpoint {
 };
 
 Walk::Walk(std::string_view text, std::uint64_t base, std::uint64_t read_lines, TimeSource times,
-           std::uint64_t every)
+           std::uint64_t every, std::size_t notices)
     : every_(every), base_(base), times_(std::move(times)) {
   trace_sink_ = std::make_unique<Sink>();
   todo_sink_ = std::make_unique<Sink>();
   trace_ = std::make_unique<Output>(*trace_sink_);
   todo_ = std::make_unique<Output>(*todo_sink_);
-  parser_ = std::make_unique<Parser>(*trace_);
+  parser_ = std::make_unique<Parser>(*trace_, notices);
   // The reading's trace is counted already.
   trace_sink_->count = false;
   parser_->run(text);
@@ -53,9 +54,20 @@ Walk::Walk(std::string_view text, std::uint64_t base, std::uint64_t read_lines, 
   trace_sink_->count = true;
   trace_sink_->lines = read_lines;
   DependencyGraph& a1 = parser_->a1;
-  if (!a1.view().plannable(&refusal_)) return;
+  refusal_ = planner::refusal(a1.view(), parser_->notices());
+  if (!refusal_.empty()) return;
   steps_ = a1.view().step_count();
-  a1.set_modification_time([this](VertexIndex vertex, const char*) { return time_of(vertex); });
+  // The walk's own queries, as the driver's, tell which dependencies are
+  // neither goals nor files; a viewer's do not.
+  asked_.resize(a1.view().size());
+  a1.set_modification_time([this](VertexIndex vertex, const char*) {
+    const std::int64_t time = time_of(vertex);
+    if (!asked_[vertex]) {
+      asked_[vertex] = true;
+      if (time == 0 && !parser_->a1.view().is_goal(vertex)) missing_.push_back(vertex);
+    }
+    return time;
+  });
   a1.out = todo_.get();
   a1.e1 = true;
   checkpoints_.push_back({0, a1.state, read_lines, 0, {}, {}});

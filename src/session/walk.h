@@ -58,8 +58,9 @@ class Walk {
  public:
   // Reads `text` whole, for the graph; `base` is the session's step before
   // the walk's first, `read_lines` the trace lines the reading printed.
+  // The reading keeps `notices` of what it read, for warnings.
   Walk(std::string_view text, std::uint64_t base, std::uint64_t read_lines, TimeSource times,
-       std::uint64_t every);
+       std::uint64_t every, std::size_t notices);
   ~Walk();
 
   const Parser& parser() const { return *parser_; }
@@ -103,6 +104,9 @@ class Walk {
 
   // A vertex's time, as the walk reads it.
   std::int64_t time_of(VertexIndex vertex);
+  // The names the walk found without a file that no rule has as its goal, in
+  // the order it first asked for them: all of them once covered() is steps().
+  const std::vector<VertexIndex>& missing() const { return missing_; }
 
   // --- The index (walk_index.cc). ---
   // The nearest walk step after `here` steps (`forward`) or before it where
@@ -129,6 +133,8 @@ class Walk {
   std::uint64_t base_;   // the session's step before the walk's first
   TimeSource times_;
   std::vector<std::optional<std::int64_t>> times_of_;  // by vertex, once asked
+  std::vector<bool> asked_;                           // by vertex: the walk has asked
+  std::vector<VertexIndex> missing_;
 
   // The trace and todo.bat of the walk, counted and captured where asked.
   std::unique_ptr<Sink> trace_sink_, todo_sink_;

@@ -1,0 +1,2 @@
+gcc -o app 
+  main.o util.o

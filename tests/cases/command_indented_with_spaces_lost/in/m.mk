@@ -1,0 +1,2 @@
+app: app.c
+    cc -o app app.c

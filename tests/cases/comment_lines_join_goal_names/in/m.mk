@@ -1,0 +1,5 @@
+app: main.o
+	cc -o app main.o  # link it
+# objects
+main.o: main.c
+	cc -c main.c

@@ -1,0 +1,1 @@
+cc -o app main.c

@@ -1,0 +1,2 @@
+cc -c srcmain.c -o objmain.o
+cc -o binapp objmain.o

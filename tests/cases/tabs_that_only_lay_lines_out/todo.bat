@@ -1,0 +1,3 @@
+cc -o all a b
+cc-o all
+cc -o x -c y

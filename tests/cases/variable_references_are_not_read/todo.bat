@@ -1,0 +1,2 @@
+CC -c  -o 
+CC LDFLAGS -o  

@@ -1,0 +1,1 @@
+gcc -stdc99 -o app main.c
