@@ -63,7 +63,7 @@ int fail(const std::string& message) {
 
 // And warnings, which change nothing else.
 void warn(const std::vector<Warning>& warnings) {
-  for (const Warning& warning : warnings) std::fputs(warning_line(warning.text).c_str(), stderr);
+  for (const Warning& warning : warnings) os::write_stream(stderr, warning_line(warning.text));
 }
 
 constexpr char kStdoutFailed[] = "cannot write standard output: ";
@@ -177,7 +177,7 @@ int plan_makefile(const char* makefile, const char* argv0, Output& trace) {
   const std::string error = read ? plan(parser->a1, parser->notices(), trace, warnings)
                                  : "cannot read makefile '" + name + "': " + err;
   // How many more were due; a failed run still ends with its error line.
-  if (warnings.more() != 0) std::fputs(warning_line(warnings.more_text()).c_str(), stderr);
+  if (warnings.more() != 0) os::write_stream(stderr, warning_line(warnings.more_text()));
   return error.empty() ? 0 : fail(error);
 }
 

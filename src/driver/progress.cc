@@ -66,7 +66,7 @@ void Progress::update(std::uint64_t steps, std::uint64_t commands) {
 void Progress::clear() {
   if (width_ == 0) return;
   draw("");
-  std::fputc('\r', stderr);
+  os::write_stream(stderr, "\r");
   width_ = 0;
   os::blank_on_interrupt(0);
 }
@@ -79,8 +79,7 @@ void Progress::draw(const std::string& line) {
   if (line.size() < width_) text.append(width_ - line.size(), ' ');
   os::blank_on_interrupt(text.size() - 1);
   width_ = line.size();
-  std::fputs(text.c_str(), stderr);
-  std::fflush(stderr);
+  os::write_stream(stderr, text);
   os::blank_on_interrupt(width_);
 }
 
