@@ -87,7 +87,6 @@ void Walk::go(std::uint64_t walked) {
   if (walked_ < nearest.walked || walked_ > walked) restore(nearest);
   trace_sink_->capture = false;
   while (walked_ < walked) step();
-  trace_->flush();
 }
 
 void Walk::go_before_line(std::uint64_t lines) {
