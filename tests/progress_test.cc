@@ -50,7 +50,9 @@ TEST(Progress, ShowsHowFarTheWalkIsAndHowLongItWillTake) {
       for (int i = 0; i < 8; ++i) progress.update(row.steps, row.commands);  // reads the clock once
       progress.clear();  // and again as it goes: blanked once
     }
-    const std::string blank = "\r" + std::string(row.line.size(), ' ') + "\r";
+    // Appended, as g++ 12 at -O3 warns falsely of overlapping copies in "\r" + s.
+    std::string blank(1, '\r');
+    blank.append(row.line.size(), ' ') += '\r';
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               row.line.empty() ? "" : "\r" + row.line + blank);
   }

@@ -64,7 +64,8 @@ void shorten(std::vector<Term>* guard) {
 
 std::string literal(const AutomatonTable& table, const Evaluation& e, bool with_label) {
   const AutomatonTable::Condition* c = table.condition(e.condition);
-  std::string text = (e.value ? "" : "¬") + std::string(c->name);
+  std::string text(e.value ? "" : "¬");
+  text.append(c->name);
   if (with_label && !c->label.empty()) text.append(" ").append(c->label);
   return text;
 }
@@ -76,7 +77,8 @@ std::string label_of(const AutomatonTable& table, const AutomatonTable::Transiti
   for (const Term& term : t.guard) {
     if (!text.empty()) text += exclusive ? "/" : " or ";
     for (std::size_t i = 0; i < term.size(); ++i) {
-      text += (i == 0 ? "" : " ") + literal(table, term[i], exclusive && t.guard.size() == 1);
+      if (i > 0) text += ' ';
+      text += literal(table, term[i], exclusive && t.guard.size() == 1);
     }
   }
   if (t.action != 0) text.append(" / ").append(table.action(t.action)->name);
@@ -87,7 +89,7 @@ std::string gloss_of(const AutomatonTable& table, const AutomatonTable::Transiti
   std::string text;
   for (const Term& term : t.guard) {
     if (!text.empty()) text += ", or ";
-    for (std::size_t i = 0; i < term.size(); ++i) text += (i == 0 ? "" : "; ") + table.gloss(term[i]);
+    for (std::size_t i = 0; i < term.size(); ++i) text.append(i == 0 ? "" : "; ").append(table.gloss(term[i]));
   }
   if (t.action != 0) {
     const AutomatonTable::Action* a = table.action(t.action);
@@ -114,7 +116,8 @@ const AutomatonTable::Action* AutomatonTable::action(std::uint8_t number) const 
 
 std::string AutomatonTable::gloss(const Evaluation& e) const {
   const Condition* c = condition(e.condition);
-  return (e.value ? "" : "¬") + std::string(c->name) + ": " + std::string(e.value ? c->holds : c->fails);
+  std::string text(e.value ? "" : "¬");
+  return text.append(c->name).append(": ").append(e.value ? c->holds : c->fails);
 }
 
 std::vector<AutomatonTable::Transition> transitions_of(const AutomatonTable& table, bool exclusive) {
