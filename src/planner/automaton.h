@@ -70,8 +70,8 @@ struct AutomatonTable {
     // What it said of the step's vertices, true and false, for a viewer to
     // fill in: {top1} and {top2} name the tops before the step, {time1} and
     // {time2} their files' times. Empty: the gloss says it all.
-    std::string_view told_holds = {};
-    std::string_view told_fails = {};
+    std::string_view told_holds = "";
+    std::string_view told_fails = "";
   };
   struct Action {
     std::uint8_t number;  // n for zn
@@ -80,7 +80,7 @@ struct AutomatonTable {
     // What it did to the step's vertices: {top1} and {top2} as above,
     // {pushed} the top of stack 1 after the step, {parent} the top of stack 2
     // after it, {commands} the lines it wrote. Empty: the gloss says it all.
-    std::string_view told = {};
+    std::string_view told = "";
   };
   // One way a step can go: in state `from`, the conditions evaluated in this
   // order, with these values, lead to `action` (0: none) and state `to`.

@@ -110,7 +110,8 @@ void DependencyGraph::trace_state() {
 // The empty-stack guards below never decide anything on a plannable graph;
 // they keep an unchecked one from reading past a stack.
 
-bool DependencyGraph::e1_event() { return report(0, e1, a1::kE1.view(), {}); }
+// Not raised, it prints nothing: an empty line of its own, not a null one.
+bool DependencyGraph::e1_event() { return report(0, e1, a1::kE1.view(), ""); }
 
 bool DependencyGraph::x1() {
   if (stack1.empty()) return false;  // silent, as the trace has it
