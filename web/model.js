@@ -182,6 +182,10 @@ export class Run {
     const p = s.position(index);
     return { index, byte: this.makefile[p.offset], ...p };
   }
+  // A byte for each of the file's first `bytes` bytes (fewer when a 0x1A
+  // ends the input first): 1 where A0 read it and no condition it evaluated
+  // held, so that the byte went into no name and no command.
+  dropped(bytes = this.makefile.length) { return stringBytes(this.session.dropped(bytes)); }
   // A0's token buffers: their lengths and their last `most` bytes (a token
   // can be a whole file).
   buffers(most = 1 << 16) {
@@ -281,8 +285,9 @@ export class Run {
   // for this makefile named `name` (as on its command line): at most `cap`
   // warnings, {list: [{text (the line, decoded as UTF-8), line, column,
   // lastLine, step (the reading step that read the character it is at), offset
-  // (in the file's bytes)}], more (the line that counts the rest, or '')}. The
-  // walk's warnings come once prepare() has covered the whole walk.
+  // (in the file's bytes), vertex (the name a warning of the walk is about;
+  // -1 for the reader's)}], more (the line that counts the rest, or '')}.
+  // The walk's warnings come once prepare() has covered the whole walk.
   warnings(name, cap = 1000) {
     const w = this.session.warnings(byteString(new TextEncoder().encode(name)), cap);
     const text = (bytes) => utf8.decode(stringBytes(bytes));
@@ -291,9 +296,22 @@ export class Run {
         text: text(x.text), line: x.line, column: x.column, lastLine: x.lastLine,
         step: x.line > 0 ? x.offset + 1 : 0,
         offset: x.line > 0 ? this.session.position(x.offset).offset : 0,
+        vertex: x.vertex,
       })),
       more: text(w.more),
     };
+  }
+  // The step where a warning's subject was met: the reading step of its
+  // place, or for one of the walk the first step that made its name
+  // active; null for none. The view stays.
+  metAt(warning) {
+    if (warning.step > 0) return warning.step;
+    if (!(warning.vertex >= 0)) return null;
+    const back = this.at;
+    this.session.seek(0);
+    const step = this.session.find(KINDS.active, 1, warning.vertex, false, true);
+    this.session.seek(back);
+    return step < 0 ? null : step;
   }
 
   // --- Run until, and a timeline. ---

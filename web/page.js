@@ -17,6 +17,7 @@ import { $, setText, setValue, html } from './dom.js';
 import { WalkView } from './walk_view.js';
 import { GraphView } from './graph_view.js';
 import { EditorView } from './editor_view.js';
+import { WarningsView } from './warnings_view.js';
 import { fitDiagrams } from './diagram_access.js';
 
 // The worked example: app at 250, main.obj at 200, main.c at 300; run to its
@@ -56,6 +57,7 @@ function rerun(at = 0) {
   graph.setRun(page.run);
   files.setRun(page.run, page.times);
   trace.setRun(page.run);
+  warnings.setRun(page.run, page.fileName);
   page.timelineData = null;
   timeline.reset(page.run.total, page.run.readEnd, page.run.refusal ? page.run.total : 0);
   page.run.seek(at);
@@ -79,6 +81,7 @@ function prepareWhileIdle(run) {
     if (run.prepare()) {
       trace.update();
       trace.draw();
+      warnings.refresh();  // and the walk's
       // Once prepared, the index tallies a long walk at once.
       page.timelineData = run.timeline(Math.max(100, Math.round($('timeline').clientWidth)));
       return timeline.set(page.timelineData);
@@ -258,6 +261,10 @@ let chooseUntil = null;  // makes an event the one "run until" searches for
 const editor = new EditorView((bytes) => {
   page.makefile = bytes;
   rerun(page.run.at);
+});
+const warnings = new WarningsView(editor, (step) => {
+  pause();
+  go(step);
 });
 const files = new FilesView((name, t) => {
   if (t === null) page.times.delete(name);

@@ -144,6 +144,40 @@ test('downloads are the program\'s bytes; the examples menu holds each example\'
   }
 });
 
+test('the warnings panel lists the program\'s warnings, each leading to the step that met it and to its place', async () => {
+  for (const [name, file] of [['makefile_written_as_for_make', 'Makefile'], ['warnings_for_a_small_c_project', 'app.mk']]) {
+    const dir = path.join(root, 'tests/cases', name);
+    const makefile = fs.readFileSync(path.join(dir, 'in', file), 'latin1');
+    await page.evaluate(([m, t, f]) => window.plannerPage.load(m, t, 0, f), [makefile, caseTimes(name), file]);
+    await page.waitForFunction(() => window.plannerPage.timelineData);  // the walk's warnings come then
+    const expected = fs.readFileSync(path.join(dir, 'stderr'), 'utf8').trim().split('\n');
+    assert.equal(await text('#warnings-count'), String(expected.length), name);
+    assert.deepEqual((await page.locator('#warnings .text').allInnerTexts()).map((t) => `planner: warning: ${t}`), expected, name);
+    for (const [i, said] of expected.entries()) {
+      const item = page.locator('#warnings li').nth(i);
+      await item.locator('button').first().click();
+      const place = said.match(/:(\d+):(\d+): /);
+      if (!place) {
+        // The walk's: the step where the name it speaks of is first active.
+        assert.equal(await text('#stack1 li:first-child .name'), said.match(/'([^']+)'/)[1], said);
+        continue;
+      }
+      assert.match(await text('#explain'), new RegExp(`at line ${place[1]}, column ${place[2]}\\b`), said);
+      await item.locator('button', { hasText: `${file}:` }).click();
+      const before = await page.evaluate(() => { const e = document.activeElement; return e.id === 'editor' && e.value.slice(0, e.selectionStart); });
+      assert.deepEqual([before.split('\n').length, before.length - before.lastIndexOf('\n')], [Number(place[1]), Number(place[2])], said);
+    }
+  }
+  // The marks layer holds the editor's text: bands over the lines a warning
+  // speaks of, the bytes dropped underlined.
+  const marks = await page.evaluate(() => {
+    const m = document.getElementById('marks');
+    return [m.textContent === `${document.getElementById('editor').value}\n`, Array.from(m.querySelectorAll('.warned'), (b) => b.textContent.split('\n').length - 1),
+      Array.from(m.querySelectorAll('.dropped'), (d) => d.textContent).join('')];
+  });
+  assert.deepEqual(marks, [true, [6], '_==_&&"">/=/__=_']);
+});
+
 // What each step of the run in the page did, as stepping through shows it,
 // and whether an event of the run-until menu happens there.
 const stepThrough = () => page.evaluate(() => {

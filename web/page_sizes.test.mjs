@@ -4,12 +4,15 @@
 // Prints the graphs' figures (time to a drawn graph, a step's redraw, memory).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import path from 'node:path';
 
 import { project } from './project.test.mjs';
 import { root, page, shots, text, load, rendererMemory } from './page_fixture.test.mjs';
 
 const WORKED = ['app: main.obj\n\tlink main.obj\nmain.obj: main.c\n\tcc main.c\n', [['app', 250], ['main.obj', 200], ['main.c', 300]]];
+// A makefile written as for make, with its warnings.
+const FOR_MAKE = [fs.readFileSync(path.join(root, 'tests/cases/makefile_written_as_for_make/in/Makefile'), 'latin1'), []];
 // Loads a makefile and waits for its graph to be drawn; goes `into` the walk
 // (a fraction of it, 1 for its end).
 async function loadDrawn(makefile, times, into = null) {
@@ -123,7 +126,8 @@ const screenProblems = () => page.evaluate(() => {
   if (desktop && document.documentElement.scrollHeight > h) problems.push(`the page is ${document.documentElement.scrollHeight} px tall`);
   // Controls in a panel that scrolls are checked by their panel.
   for (const e of document.querySelectorAll('button, input, select, textarea, a[href], [tabindex="0"], .scroll, #automata-panel')) {
-    if (!e.checkVisibility() || (e !== e.closest('.scroll, #automata-panel, #todo') && e.closest('.scroll, #automata-panel, #todo'))) continue;
+    const scrolls = '.scroll, #automata-panel, #todo, #warnings';
+    if (!e.checkVisibility() || (e !== e.closest(scrolls) && e.closest(scrolls))) continue;
     const r = e.getBoundingClientRect();
     if (r.left < -1 || r.right > w + 1 || (desktop && r.bottom > h + 1)) problems.push(`${e.id || e.outerHTML.slice(0, 60)} lies outside`);
   }
@@ -139,7 +143,7 @@ const screenProblems = () => page.evaluate(() => {
       if (Math.min(ra.right, rb.right) - Math.max(ra.left, rb.left) > 1 && Math.min(ra.bottom, rb.bottom) - Math.max(ra.top, rb.top) > 1) problems.push(`${a} overlaps ${b}`);
     }
   }
-  const tall = { editor: 100, '.scroll': 8 * 21, '#graph': 140, '#trace': 150, '#todo': 60, '#stack1': 60 };
+  const tall = { editor: 100, '.scroll': 8 * 21, '#warnings': 40, '#graph': 140, '#trace': 150, '#todo': 60, '#stack1': 60 };
   for (const [selector, least] of Object.entries(tall)) {
     const e = document.querySelector(selector.startsWith('#') || selector.startsWith('.') ? selector : `#${selector}`);
     if (e.clientHeight < Math.min(least, e.scrollHeight)) problems.push(`${selector} is ${e.clientHeight} px tall`);
@@ -153,7 +157,7 @@ test('at 1600x1000, 1280x720 and 390x844: nothing sideways, every control on scr
   try {
     for (const [width, height] of [[1600, 1000], [1280, 720], [390, 844]]) {
       await page.setViewportSize({ width, height });
-      for (const [name, makefile, times] of [['the worked example', ...WORKED], ['1,600 vertices', p.makefile, p.times]]) {
+      for (const [name, makefile, times] of [['the worked example', ...WORKED], ['warnings', ...FOR_MAKE], ['1,600 vertices', p.makefile, p.times]]) {
         await loadDrawn(makefile, times, 0.5);
         await page.waitForTimeout(100);  // the resized panels' own sizes, observed
         assert.deepEqual(await screenProblems(), [], `${name} at ${width}x${height}`);
@@ -168,7 +172,7 @@ test('at 1600x1000, 1280x720 and 390x844: nothing sideways, every control on scr
 test('axe-core finds no serious or critical violation, at the start, during the walk and at the end', async () => {
   await page.addScriptTag({ path: path.join(root, 'web/node_modules/axe-core/axe.min.js') });
   const p = project(2000);
-  for (const [name, makefile, times] of [['the worked example', ...WORKED], ['2,000 vertices', p.makefile, p.times]]) {
+  for (const [name, makefile, times] of [['the worked example', ...WORKED], ['warnings', ...FOR_MAKE], ['2,000 vertices', p.makefile, p.times]]) {
     await loadDrawn(makefile, times);
     for (const [at, into] of [['the start', null], ['the walk', 0.5], ['the end', 1]]) {
       if (into !== null) await loadDrawn(makefile, times, into);

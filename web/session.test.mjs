@@ -90,10 +90,13 @@ for (const name of fs.readdirSync(cases).sort()) {
     t.after(() => run.dispose());
     const views = [seen(run)];
     let trace = '';
+    const dropped = [];  // where a reading step held no condition
     while (run.step()) {
       trace += run.view().printed;
       views.push(seen(run));
+      if (run.reading() && !run.view().evaluated.some((e) => e.value)) dropped.push(run.reading().offset);
     }
+    assert.deepEqual([...run.dropped()].flatMap((d, i) => (d ? [i] : [])), dropped);
     assert.equal(run.at, run.total);
     assert.equal(trace, read('stdout'));
     // The warnings before it are the driver's, not the session's.
@@ -105,6 +108,10 @@ for (const name of fs.readdirSync(cases).sort()) {
     for (const w of told.list.filter((x) => x.step > 0 && x.step <= run.readEnd - 1)) {
       run.seek(w.step);
       assert.deepEqual([run.reading().line, run.reading().column], [w.line, w.column], w.text);
+    }
+    for (const w of told.list.filter((x) => x.vertex >= 0)) {
+      run.seek(run.metAt(w));
+      assert.equal(run.stack(1, 1)[0].vertex, w.vertex, w.text);
     }
     run.seek(run.total);
     if (!run.refusal) {

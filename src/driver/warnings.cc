@@ -92,6 +92,7 @@ std::vector<Warning> Warnings::walk(const Graph& graph, const std::vector<Vertex
     const VertexIndex name = missing[i];
     Warning warning;
     warning.kind = Warning::Kind::kMissing;
+    warning.vertex = name;
     warning.text = quoted(graph.name(name)) + " (a dependency of " +
                    (found[name] ? quoted(graph.name(goal_of[name])) : std::string("''")) +
                    ") is never a goal and does not exist";

@@ -50,6 +50,9 @@ struct Warning {
   // The last makefile line the warning speaks of (a name read over several
   // lines, the line whose words a header gained); `line` when only that one.
   std::uint64_t last_line = 0;
+  // kMissing: the vertex of the name, for a viewer to find where the walk
+  // met it; unused by the others.
+  VertexIndex vertex = 0;
 };
 
 class Warnings {

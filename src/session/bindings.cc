@@ -180,6 +180,8 @@ class WebSession {
     at.set("column", number(p.column));
     return at;
   }
+  // A byte for each of the file's first `bytes`: 1 where A0 dropped it.
+  std::string dropped(double bytes) const { return session_.dropped(count(bytes)); }
   // The last `most` bytes of a token buffer (a token can be a whole file),
   // and the buffer's length.
   std::string goal_text(double most) const { return tail(session_.goal_text(), most); }
@@ -262,10 +264,11 @@ class WebSession {
     return list;
   }
   double every() const { return number(session_.every()); }
-  // {list: [{text, line, column, offset, lastLine}], more}: the program's
+  // {list: [{text, line, column, offset, lastLine, vertex}], more}: the program's
   // warnings for the makefile named `makefile`, at most `cap`, each as the
   // line it prints, and the line that counts the rest ('' for none). The
-  // lines are bytes, as names are.
+  // lines are bytes, as names are. `vertex`: the name a warning of the walk
+  // is about; -1 for the reader's.
   val warnings(const std::string& makefile, double cap) const {
     const Session::Told told = session_.warnings(
         makefile, static_cast<std::size_t>(std::min<std::uint64_t>(count(cap), Session::kWarnings)));
@@ -277,6 +280,8 @@ class WebSession {
       warning.set("column", number(w.column));
       warning.set("offset", number(w.offset));
       warning.set("lastLine", number(w.last_line));
+      const bool walk = w.kind == Warning::Kind::kMissing;
+      warning.set("vertex", walk ? static_cast<double>(w.vertex) : -1.0);
       return warning;
     }));
     out.set("more", told.more.empty() ? std::string() : warning_line(told.more));
@@ -365,6 +370,7 @@ EMSCRIPTEN_BINDINGS(planner_session) {
       .function("chars", &WebSession::chars)
       .function("charsRead", &WebSession::chars_read)
       .function("position", &WebSession::position)
+      .function("dropped", &WebSession::dropped)
       .function("goalText", &WebSession::goal_text)
       .function("itemText", &WebSession::item_text)
       .function("goalLength", &WebSession::goal_length)

@@ -99,6 +99,21 @@ Position Reading::position(std::uint64_t index) const {
           index - line_starts_[static_cast<std::size_t>(line) - 1] + 1};
 }
 
+std::string Reading::dropped(std::uint64_t bytes) const {
+  std::string marks(std::min<std::uint64_t>(bytes, text_.size() + cr_before_.size()), '\0');
+  std::int32_t state = Parser::LINE;
+  std::size_t crs = 0;  // CRs before the character
+  for (std::uint64_t i = 0; i < text_.size(); ++i) {
+    while (crs < cr_before_.size() && cr_before_[crs] <= i) ++crs;
+    if (i + crs >= marks.size()) break;
+    const Parser::StepView view = Parser::step_view(state, text_[i]);
+    const auto held = [](const Evaluation& e) { return e.value; };
+    if (std::none_of(view.evaluated.begin(), view.evaluated.end(), held)) marks[i + crs] = 1;
+    state = view.next;
+  }
+  return marks;
+}
+
 Reading::Mark Reading::after(std::uint64_t read) const {
   Mark mark = marks_[read / every_];
   for (std::uint64_t i = read / every_ * every_; i < read; ++i) {

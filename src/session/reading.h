@@ -42,6 +42,10 @@ class Reading {
   Position position(std::uint64_t index) const;
   // Lines of A0's whole trace, its closing line included.
   std::uint64_t lines() const { return lines_; }
+  // A byte for each of the file's first `bytes` bytes, up to a 0x1A or the
+  // end: 1 where A0 read the byte there and dropped it (no condition its
+  // state evaluated held), else 0, as for a CR, which A0 never reads.
+  std::string dropped(std::uint64_t bytes) const;
 
   // A0 after `read` characters.
   Mark after(std::uint64_t read) const;

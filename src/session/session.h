@@ -96,6 +96,9 @@ class Session {
   // The delivered character `index` and where it stands in the file.
   char char_at(std::uint64_t index) const { return reading_.text()[index]; }
   Position position(std::uint64_t index) const { return reading_.position(index); }
+  // A byte for each of the file's first `bytes` (up to a 0x1A): 1 where A0
+  // dropped the byte it read there, else 0.
+  std::string dropped(std::uint64_t bytes) const { return reading_.dropped(bytes); }
   std::string_view goal_text() const { return reader().buffers.copy_goal(); }
   std::string_view item_text() const { return reader().buffers.copy_item(); }
   // The graph as read so far: the first graph().size() vertices of
