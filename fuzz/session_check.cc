@@ -242,6 +242,13 @@ void check_session(std::string_view bytes, const std::string& printed, const std
           "the session takes the steps it counts");
   require(starts.back() == printed.size(), "the session prints the program's trace");
   require(session.refusal() == refusal, "the session refuses as the program does");
+  const std::string dropped = session.dropped(bytes.size());
+  for (std::uint64_t n = 1; n <= chars; ++n) {
+    const std::vector<Evaluation>& e = happened[n].evaluated;
+    require((dropped[session.position(n - 1).offset] == 1) ==
+                std::none_of(e.begin(), e.end(), [](Evaluation v) { return v.value; }),
+            "the bytes dropped are those of the steps where no condition held");
+  }
   std::string written;
   const std::vector<TodoLine> all = session.todo(0, session.todo_lines());
   for (const TodoLine& l : all) {
