@@ -1,5 +1,5 @@
-// What no makefile of the cases and the corpus reaches: a timeline of a walk
-// longer than the most buckets it may have.
+// What the cases and the corpus do not reach natively: a timeline of a walk
+// longer than the most buckets it may have, and the walk's warnings.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,6 +24,18 @@ TEST(Session, TimelineOfALongWalkKeepsToItsMostBuckets) {
   std::uint64_t commands = 0;
   for (const Tally& t : buckets) commands += t.commands;
   EXPECT_EQ(commands, 1u);
+}
+
+// Only a dependency that is neither a goal nor a file is warned about, once
+// the walk is prepared, as the program warns after its walk.
+TEST(Session, WarnsOfTheWalksMissingDependencies) {
+  Session session("g: a b c\n\tx\nc: b\n", [](std::string_view name) { return name == "b" ? 2 : 0; });
+  EXPECT_TRUE(session.warnings("m", 10).warnings.empty());
+  while (!session.prepare(7)) {
+  }
+  const std::vector<Warning> told = session.warnings("m", 10).warnings;
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text, "'a' (a dependency of 'g') is never a goal and does not exist");
 }
 
 }  // namespace
