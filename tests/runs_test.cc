@@ -91,8 +91,14 @@ enum class Setup {
   kNamesTaken,            // every name todo.bat~PID, ~PID-1, ... ~PID-99 taken
   kNamesTakenNoPlan,
   kAppendOnly,   // the directory is append-only (chattr +a)
-  kKillAtRename, // kill -9 just before the rename (strace)
-  kRenameFails,  // the rename fails (strace)
+  // One system call is made to fail, or kills the run (strace):
+  kKillAtRename,              // kill -9 just before the rename
+  kRenameFails,               // the rename fails
+  kSyncFails,                 // fsync fails
+  kNoSync,                    // the file system cannot sync
+  kLinkFails,                 // the unnamed new file cannot be named
+  kTruncateFailsAppendOnly,   // emptying the plan in place fails
+  kTruncateFailsIn0333NoPlan, // ... the plan it has just created
 };
 
 struct Row {
@@ -165,6 +171,16 @@ const Row kRows[] = {
      0, false, true},
     {"the rename fails", small, Setup::kRenameFails, "cannot write 'todo.bat': Input/output error",
      "keep"},
+    {"fsync fails", small, Setup::kSyncFails, "cannot write 'todo.bat': Input/output error", "keep"},
+    {"a file system that cannot sync", small, Setup::kNoSync, "", "link\r\n"},
+    {"the new file cannot be named", small, Setup::kLinkFails,
+     "cannot write 'todo.bat': Input/output error", "keep"},
+    {"the plan cannot be emptied in place", small, Setup::kTruncateFailsAppendOnly,
+     "cannot create 'todo.bat': Input/output error", "keep", nullptr, 0, 0, 0, 0, 0, 0, false, false,
+     true},
+    // The plan it created goes again: nothing is left where there was nothing.
+    {"the created plan cannot be emptied", small, Setup::kTruncateFailsIn0333NoPlan,
+     "cannot create 'todo.bat': Input/output error", nullptr},
     // Without a plan to start with the new file has a name, which must go.
     {"kill", ladder32, Setup::kNoPlan, "", nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
     {"quit", ladder32, Setup::kNoPlan, "", nullptr, nullptr, 0, 0, 0, 0, SIGQUIT, 300},
@@ -234,12 +250,12 @@ constexpr char kTakeNames[] =
     "names= i=1; while [ $i -lt 100 ]; do names=\"$names todo.bat~$$-$i\" i=$((i+1)); done; "
     "mkdir todo.bat~$$ $names && exec \"$0\" m.mk";
 
-// strace stops the run at its rename, with a signal or an error. A leak
-// check cannot run under it.
-std::vector<std::string> at_rename(const char* what) {
+// strace stops the run at `calls`, with a signal or an error: `injection` is
+// "CALLS:WHAT". A leak check cannot run under it.
+std::vector<std::string> injecting(const std::string& injection) {
   return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0",
-          "-e", "trace=rename,renameat,renameat2", "-e",
-          std::string("inject=rename,renameat,renameat2:") + what, PLANNER_EXE, "m.mk"};
+          "-e", "trace=" + injection.substr(0, injection.find(':')), "-e", "inject=" + injection,
+          PLANNER_EXE, "m.mk"};
 }
 
 // A row is named by what it does, in test names and messages.
@@ -273,6 +289,7 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
   int mode = 0;  // of the directory, for the run, when not 0
   std::optional<test::RunResult> second;
   AppendOnly append_only;
+  const char* injection = nullptr;
   switch (row.setup) {
     case Setup::kNone: break;
     case Setup::kUpToDate:
@@ -311,16 +328,27 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
       break;
     case Setup::kNamesTakenNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
     case Setup::kNamesTaken: child.argv = {"sh", "-c", kTakeNames, PLANNER_EXE}; break;
+    case Setup::kTruncateFailsAppendOnly: injection = "ftruncate:error=EIO"; [[fallthrough]];
     case Setup::kAppendOnly:
       if (!works({"chattr", "+a", dir.string()}, dir)) GTEST_SKIP() << "chattr +a does not work here";
       append_only.dir = dir;
       break;
-    case Setup::kKillAtRename:
-    case Setup::kRenameFails:
-      if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
-      child.argv = at_rename(row.setup == Setup::kRenameFails ? "error=EIO" : "signal=KILL");
-      child.signal = 0;  // strace sends it
+    case Setup::kKillAtRename: injection = "rename,renameat,renameat2:signal=KILL"; break;
+    case Setup::kRenameFails: injection = "rename,renameat,renameat2:error=EIO"; break;
+    case Setup::kSyncFails: injection = "fsync:error=EIO"; break;
+    case Setup::kNoSync: injection = "fsync:error=EINVAL"; break;
+    case Setup::kLinkFails: injection = "linkat:error=EIO"; break;
+    case Setup::kTruncateFailsIn0333NoPlan:
+      fs::remove(dir / "todo.bat");
+      mode = 0333;
+      child.unprivileged = true;
+      injection = "ftruncate:error=EIO";
       break;
+  }
+  if (injection != nullptr) {
+    if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
+    child.argv = injecting(injection);
+    child.signal = 0;  // strace sends it
   }
   const auto names = [&dir] {
     std::set<fs::path> names;
