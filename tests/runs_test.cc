@@ -87,16 +87,26 @@ enum class Setup {
   kSecondIn0111,
   kSecondIn0333,
   kSecondIn0333NoPlan,
+  kSecondIn0333Unreadable,  // ... with a plan the user may write but not read
+  kKillIn0333NoPlan,        // the plan created in place goes with the run
+  kStrayHeld,               // a live run holds its new file, todo.bat~1, locked
   kPlanBecomesDirectory,  // todo.bat replaced by a directory during the walk
   kNamesTaken,            // every name todo.bat~PID, ~PID-1, ... ~PID-99 taken
   kNamesTakenNoPlan,
-  kAppendOnly,   // the directory is append-only (chattr +a)
+  // chattr +a or +i on the directory or on the plan:
+  kAppendOnly,
+  kAppendOnlyNoPlan,
+  kImmutable,
+  kImmutableNoPlan,
+  kAppendOnlyPlan,
+  kImmutablePlan,
   // One system call is made to fail, or kills the run (strace):
   kKillAtRename,              // kill -9 just before the rename
   kRenameFails,               // the rename fails
   kSyncFails,                 // fsync fails
   kNoSync,                    // the file system cannot sync
   kLinkFails,                 // the unnamed new file cannot be named
+  kTermAtLink,                // SIGTERM as it is named
   kTruncateFailsAppendOnly,   // emptying the plan in place fails
   kTruncateFailsIn0333NoPlan, // ... the plan it has just created
 };
@@ -175,6 +185,9 @@ const Row kRows[] = {
     {"a file system that cannot sync", small, Setup::kNoSync, "", "link\r\n"},
     {"the new file cannot be named", small, Setup::kLinkFails,
      "cannot write 'todo.bat': Input/output error", "keep"},
+    // Held until its removal is armed.
+    {"a signal as the new file is named", small, Setup::kTermAtLink, "", "keep", nullptr, 0, 0, 0,
+     0, SIGTERM},
     {"the plan cannot be emptied in place", small, Setup::kTruncateFailsAppendOnly,
      "cannot create 'todo.bat': Input/output error", "keep", nullptr, 0, 0, 0, 0, 0, 0, false, false,
      true},
@@ -199,6 +212,11 @@ const Row kRows[] = {
      ladder10_plan},
     {"a second run in a directory of mode 0333 without a plan", ladder10,
      Setup::kSecondIn0333NoPlan, "", nullptr, ladder10_plan},
+    {"a second run in a directory of mode 0333, the plan unreadable", ladder10,
+     Setup::kSecondIn0333Unreadable, "", nullptr, ladder10_plan},
+    {"kill in a directory of mode 0333 without a plan", ladder32, Setup::kKillIn0333NoPlan, "",
+     nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
+    {"the new file of a live run", small, Setup::kStrayHeld, "", "link\r\n"},
     {"a directory in the plan's place", ladder10, Setup::kPlanBecomesDirectory,
      "cannot write 'todo.bat': Is a directory", ""},
     {"every name for the new file taken", small, Setup::kNamesTaken,
@@ -208,6 +226,19 @@ const Row kRows[] = {
     // Nothing can be removed there, so the plan is written in place.
     {"an append-only directory", small, Setup::kAppendOnly, "", "link\r\n", nullptr, 0, 0, 0, 0,
      0, 0, false, false, true},
+    {"an append-only directory without a plan", small, Setup::kAppendOnlyNoPlan, "", "link\r\n"},
+    {"an immutable directory", small, Setup::kImmutable, "", "link\r\n", nullptr, 0, 0, 0, 0, 0, 0,
+     false, false, true},
+    {"an immutable directory without a plan", small, Setup::kImmutableNoPlan,
+     "cannot create 'todo.bat': the directory is immutable (see lsattr): nothing can be created in it",
+     nullptr},
+    {"an append-only plan", small, Setup::kAppendOnlyPlan,
+     "cannot create 'todo.bat': it is append-only (see lsattr): it can be neither replaced nor "
+     "emptied",
+     "keep"},
+    {"an immutable plan", small, Setup::kImmutablePlan,
+     "cannot create 'todo.bat': it is immutable (see lsattr): it can be neither replaced nor emptied",
+     "keep"},
     // A long walk shows how far it is, of the exact total, on a terminal.
     {"progress on a terminal", [](std::ostream& o) { ladder(o, 21); }, Setup::kNone,
      "\rplanner: step *", "keep", nullptr, 0, 0, 0, 0, SIGINT, 2500, true},
@@ -236,11 +267,12 @@ bool works(std::vector<std::string> argv, const fs::path& dir) {
   return test::run(child).status == 0;
 }
 
-// Undoes chattr +a however the test ends, so that the directory can go.
-struct AppendOnly {
-  fs::path dir;
-  ~AppendOnly() {
-    if (!dir.empty()) works({"chattr", "-a", dir.string()}, dir);
+// Undoes chattr +a or +i however the test ends, so that the directory can go.
+struct Attribute {
+  std::string flag;
+  fs::path path;
+  ~Attribute() {
+    if (!path.empty()) works({"chattr", "-ai", path.string()}, path.parent_path());
   }
 };
 
@@ -288,7 +320,7 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
   int lock = -1;
   int mode = 0;  // of the directory, for the run, when not 0
   std::optional<test::RunResult> second;
-  AppendOnly append_only;
+  Attribute attribute;
   const char* injection = nullptr;
   switch (row.setup) {
     case Setup::kNone: break;
@@ -308,7 +340,11 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
     case Setup::kSecondIn0333NoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
     case Setup::kSecondIn0111:
     case Setup::kSecondIn0333:
-      if (fs::exists(dir / "todo.bat")) fs::permissions(dir / "todo.bat", fs::perms(0666));
+    case Setup::kSecondIn0333Unreadable:
+      if (fs::exists(dir / "todo.bat")) {
+        fs::permissions(dir / "todo.bat",
+                        fs::perms(row.setup == Setup::kSecondIn0333Unreadable ? 0222 : 0666));
+      }
       mode = row.setup == Setup::kSecondIn0111 ? 0111 : 0333;
       child.unprivileged = true;
       child.stdout_path = "";
@@ -328,22 +364,39 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
       break;
     case Setup::kNamesTakenNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
     case Setup::kNamesTaken: child.argv = {"sh", "-c", kTakeNames, PLANNER_EXE}; break;
-    case Setup::kTruncateFailsAppendOnly: injection = "ftruncate:error=EIO"; [[fallthrough]];
-    case Setup::kAppendOnly:
-      if (!works({"chattr", "+a", dir.string()}, dir)) GTEST_SKIP() << "chattr +a does not work here";
-      append_only.dir = dir;
+    case Setup::kKillIn0333NoPlan:
+      fs::remove(dir / "todo.bat");
+      mode = 0333;
+      child.unprivileged = true;
       break;
+    case Setup::kStrayHeld:
+      scratch.write("todo.bat~1", "");
+      lock = open((dir / "todo.bat~1").c_str(), O_RDONLY);
+      ASSERT_EQ(flock(lock, LOCK_EX), 0);
+      break;
+    case Setup::kTruncateFailsAppendOnly: injection = "ftruncate:error=EIO"; [[fallthrough]];
+    case Setup::kAppendOnly: attribute = {"+a", dir}; break;
+    case Setup::kAppendOnlyNoPlan: fs::remove(dir / "todo.bat"), attribute = {"+a", dir}; break;
+    case Setup::kImmutableNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
+    case Setup::kImmutable: attribute = {"+i", dir}; break;
+    case Setup::kAppendOnlyPlan: attribute = {"+a", dir / "todo.bat"}; break;
+    case Setup::kImmutablePlan: attribute = {"+i", dir / "todo.bat"}; break;
     case Setup::kKillAtRename: injection = "rename,renameat,renameat2:signal=KILL"; break;
     case Setup::kRenameFails: injection = "rename,renameat,renameat2:error=EIO"; break;
     case Setup::kSyncFails: injection = "fsync:error=EIO"; break;
     case Setup::kNoSync: injection = "fsync:error=EINVAL"; break;
     case Setup::kLinkFails: injection = "linkat:error=EIO"; break;
+    case Setup::kTermAtLink: injection = "linkat:signal=TERM"; break;
     case Setup::kTruncateFailsIn0333NoPlan:
       fs::remove(dir / "todo.bat");
       mode = 0333;
       child.unprivileged = true;
       injection = "ftruncate:error=EIO";
       break;
+  }
+  if (!attribute.flag.empty() && !works({"chattr", attribute.flag, attribute.path.string()}, dir)) {
+    attribute.path.clear();
+    GTEST_SKIP() << "chattr " << attribute.flag << " does not work here";
   }
   if (injection != nullptr) {
     if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
