@@ -6,6 +6,7 @@
 //               example NAME       lay out examples/NAME
 //               dir NAME           make a directory
 //               link NAME TARGET   make a symbolic link
+//               hardlink NAME TARGET  make a hard link
 //               fifo NAME          make a FIFO
 //               time NAME SECONDS  set a file's time, creating it empty; seconds
 //                                  since 1970, e.g. -0.5; NAME ".", last, sets
@@ -114,6 +115,8 @@ TEST_P(Cases, Run) {
       fs::create_directory(work.path() / w.at(1));
     } else if (key == "link") {
       fs::create_symlink(w.at(2), work.path() / w.at(1));
+    } else if (key == "hardlink") {
+      fs::create_hard_link(work.path() / w.at(2), work.path() / w.at(1));
     } else if (key == "fifo") {
       ASSERT_EQ(mkfifo((work.path() / w.at(1)).c_str(), 0666), 0);
     } else if (key == "mode") {

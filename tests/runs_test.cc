@@ -87,12 +87,20 @@ enum class Setup {
   kSecondIn0111,
   kSecondIn0333,
   kSecondIn0333NoPlan,
+  kSecondIn0333Unreadable,  // ... with a plan the user may write but not read
+  kKillIn0333NoPlan,        // the plan created in place goes with the run
+  kStrayHeld,               // a live run holds its new file, todo.bat~1, locked
   kPlanBecomesDirectory,  // todo.bat replaced by a directory during the walk
   kNamesTaken,            // every name todo.bat~PID, ~PID-1, ... ~PID-99 taken
   kNamesTakenNoPlan,
-  kAppendOnly,   // the directory is append-only (chattr +a)
-  kKillAtRename, // kill -9 just before the rename (strace)
-  kRenameFails,  // the rename fails (strace)
+  // chattr +a or +i on the directory or on the plan:
+  kAppendOnly, kAppendOnlyNoPlan, kImmutable, kImmutableNoPlan, kAppendOnlyPlan, kImmutablePlan,
+  // strace kills the run at a system call or makes the call fail: the
+  // rename, fsync (EIO, or EINVAL as where files cannot be synced), the
+  // naming of the unnamed new file (EIO, or SIGTERM), emptying the plan in
+  // place or the one just created there.
+  kKillAtRename, kRenameFails, kSyncFails, kNoSync, kLinkFails, kTermAtLink,
+  kTruncateFailsAppendOnly, kTruncateFailsIn0333NoPlan,
 };
 
 struct Row {
@@ -165,6 +173,19 @@ const Row kRows[] = {
      0, false, true},
     {"the rename fails", small, Setup::kRenameFails, "cannot write 'todo.bat': Input/output error",
      "keep"},
+    {"fsync fails", small, Setup::kSyncFails, "cannot write 'todo.bat': Input/output error", "keep"},
+    {"a file system that cannot sync", small, Setup::kNoSync, "", "link\r\n"},
+    {"the new file cannot be named", small, Setup::kLinkFails,
+     "cannot write 'todo.bat': Input/output error", "keep"},
+    // Held until its removal is armed.
+    {"a signal as the new file is named", small, Setup::kTermAtLink, "", "keep", nullptr, 0, 0, 0,
+     0, SIGTERM},
+    {"the plan cannot be emptied in place", small, Setup::kTruncateFailsAppendOnly,
+     "cannot create 'todo.bat': Input/output error", "keep", nullptr, 0, 0, 0, 0, 0, 0, false, false,
+     true},
+    // The plan it created goes again: nothing is left where there was nothing.
+    {"the created plan cannot be emptied", small, Setup::kTruncateFailsIn0333NoPlan,
+     "cannot create 'todo.bat': Input/output error", nullptr},
     // Without a plan to start with the new file has a name, which must go.
     {"kill", ladder32, Setup::kNoPlan, "", nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
     {"quit", ladder32, Setup::kNoPlan, "", nullptr, nullptr, 0, 0, 0, 0, SIGQUIT, 300},
@@ -183,6 +204,11 @@ const Row kRows[] = {
      ladder10_plan},
     {"a second run in a directory of mode 0333 without a plan", ladder10,
      Setup::kSecondIn0333NoPlan, "", nullptr, ladder10_plan},
+    {"a second run in a directory of mode 0333, the plan unreadable", ladder10,
+     Setup::kSecondIn0333Unreadable, "", nullptr, ladder10_plan},
+    {"kill in a directory of mode 0333 without a plan", ladder32, Setup::kKillIn0333NoPlan, "",
+     nullptr, nullptr, 0, 0, 0, 0, SIGTERM, 300},
+    {"the new file of a live run", small, Setup::kStrayHeld, "", "link\r\n"},
     {"a directory in the plan's place", ladder10, Setup::kPlanBecomesDirectory,
      "cannot write 'todo.bat': Is a directory", ""},
     {"every name for the new file taken", small, Setup::kNamesTaken,
@@ -192,6 +218,15 @@ const Row kRows[] = {
     // Nothing can be removed there, so the plan is written in place.
     {"an append-only directory", small, Setup::kAppendOnly, "", "link\r\n", nullptr, 0, 0, 0, 0,
      0, 0, false, false, true},
+    {"an append-only directory without a plan", small, Setup::kAppendOnlyNoPlan, "", "link\r\n"},
+    {"an immutable directory", small, Setup::kImmutable, "", "link\r\n", nullptr, 0, 0, 0, 0, 0, 0,
+     false, false, true},
+    {"an immutable directory without a plan", small, Setup::kImmutableNoPlan,
+     "cannot create 'todo.bat': the directory is immutable (see lsattr)*", nullptr},
+    {"an append-only plan", small, Setup::kAppendOnlyPlan,
+     "cannot create 'todo.bat': it is append-only (see lsattr): it can be neither*", "keep"},
+    {"an immutable plan", small, Setup::kImmutablePlan,
+     "cannot create 'todo.bat': it is immutable (see lsattr): it can be neither*", "keep"},
     // A long walk shows how far it is, of the exact total, on a terminal.
     {"progress on a terminal", [](std::ostream& o) { ladder(o, 21); }, Setup::kNone,
      "\rplanner: step *", "keep", nullptr, 0, 0, 0, 0, SIGINT, 2500, true},
@@ -220,11 +255,12 @@ bool works(std::vector<std::string> argv, const fs::path& dir) {
   return test::run(child).status == 0;
 }
 
-// Undoes chattr +a however the test ends, so that the directory can go.
-struct AppendOnly {
-  fs::path dir;
-  ~AppendOnly() {
-    if (!dir.empty()) works({"chattr", "-a", dir.string()}, dir);
+// Undoes chattr +a or +i however the test ends, so that the directory can go.
+struct Attribute {
+  std::string flag;
+  fs::path path;
+  ~Attribute() {
+    if (!path.empty()) works({"chattr", "-ai", path.string()}, path.parent_path());
   }
 };
 
@@ -234,12 +270,12 @@ constexpr char kTakeNames[] =
     "names= i=1; while [ $i -lt 100 ]; do names=\"$names todo.bat~$$-$i\" i=$((i+1)); done; "
     "mkdir todo.bat~$$ $names && exec \"$0\" m.mk";
 
-// strace stops the run at its rename, with a signal or an error. A leak
-// check cannot run under it.
-std::vector<std::string> at_rename(const char* what) {
+// strace stops the run at `calls`, with a signal or an error: `injection` is
+// "CALLS:WHAT". A leak check cannot run under it.
+std::vector<std::string> injecting(const std::string& injection) {
   return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0",
-          "-e", "trace=rename,renameat,renameat2", "-e",
-          std::string("inject=rename,renameat,renameat2:") + what, PLANNER_EXE, "m.mk"};
+          "-e", "trace=" + injection.substr(0, injection.find(':')), "-e", "inject=" + injection,
+          PLANNER_EXE, "m.mk"};
 }
 
 // A row is named by what it does, in test names and messages.
@@ -272,7 +308,8 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
   int lock = -1;
   int mode = 0;  // of the directory, for the run, when not 0
   std::optional<test::RunResult> second;
-  AppendOnly append_only;
+  Attribute attribute;
+  const char* injection = nullptr;
   switch (row.setup) {
     case Setup::kNone: break;
     case Setup::kUpToDate:
@@ -291,7 +328,11 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
     case Setup::kSecondIn0333NoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
     case Setup::kSecondIn0111:
     case Setup::kSecondIn0333:
-      if (fs::exists(dir / "todo.bat")) fs::permissions(dir / "todo.bat", fs::perms(0666));
+    case Setup::kSecondIn0333Unreadable:
+      if (fs::exists(dir / "todo.bat")) {
+        fs::permissions(dir / "todo.bat",
+                        fs::perms(row.setup == Setup::kSecondIn0333Unreadable ? 0222 : 0666));
+      }
       mode = row.setup == Setup::kSecondIn0111 ? 0111 : 0333;
       child.unprivileged = true;
       child.stdout_path = "";
@@ -311,16 +352,39 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
       break;
     case Setup::kNamesTakenNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
     case Setup::kNamesTaken: child.argv = {"sh", "-c", kTakeNames, PLANNER_EXE}; break;
-    case Setup::kAppendOnly:
-      if (!works({"chattr", "+a", dir.string()}, dir)) GTEST_SKIP() << "chattr +a does not work here";
-      append_only.dir = dir;
+    case Setup::kTruncateFailsIn0333NoPlan: injection = "ftruncate:error=EIO"; [[fallthrough]];
+    case Setup::kKillIn0333NoPlan:
+      fs::remove(dir / "todo.bat");
+      mode = 0333;
+      child.unprivileged = true;
       break;
-    case Setup::kKillAtRename:
-    case Setup::kRenameFails:
-      if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
-      child.argv = at_rename(row.setup == Setup::kRenameFails ? "error=EIO" : "signal=KILL");
-      child.signal = 0;  // strace sends it
+    case Setup::kStrayHeld:
+      scratch.write("todo.bat~1", "");
+      lock = open((dir / "todo.bat~1").c_str(), O_RDONLY);
+      ASSERT_EQ(flock(lock, LOCK_EX), 0);
       break;
+    case Setup::kTruncateFailsAppendOnly: injection = "ftruncate:error=EIO"; [[fallthrough]];
+    case Setup::kAppendOnly: attribute = {"+a", dir}; break;
+    case Setup::kAppendOnlyNoPlan: fs::remove(dir / "todo.bat"), attribute = {"+a", dir}; break;
+    case Setup::kImmutableNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
+    case Setup::kImmutable: attribute = {"+i", dir}; break;
+    case Setup::kAppendOnlyPlan: attribute = {"+a", dir / "todo.bat"}; break;
+    case Setup::kImmutablePlan: attribute = {"+i", dir / "todo.bat"}; break;
+    case Setup::kKillAtRename: injection = "rename,renameat,renameat2:signal=KILL"; break;
+    case Setup::kRenameFails: injection = "rename,renameat,renameat2:error=EIO"; break;
+    case Setup::kSyncFails: injection = "fsync:error=EIO"; break;
+    case Setup::kNoSync: injection = "fsync:error=EINVAL"; break;
+    case Setup::kLinkFails: injection = "linkat:error=EIO"; break;
+    case Setup::kTermAtLink: injection = "linkat:signal=TERM"; break;
+  }
+  if (!attribute.flag.empty() && !works({"chattr", attribute.flag, attribute.path.string()}, dir)) {
+    attribute.path.clear();
+    GTEST_SKIP() << "chattr " << attribute.flag << " does not work here";
+  }
+  if (injection != nullptr) {
+    if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
+    child.argv = injecting(injection);
+    child.signal = 0;  // strace sends it
   }
   const auto names = [&dir] {
     std::set<fs::path> names;
@@ -412,64 +476,6 @@ INSTANTIATE_TEST_SUITE_P(Table, Runs, testing::ValuesIn(kRows), [](const auto& i
   }
   return name;
 });
-
-// Every address-space limit under which the program reaches main ends in
-// the plan or in the out-of-memory line, never in an abort: scanned from
-// where the loader fails, finely from where main is reached, until 16 limits
-// in a row have planned.
-TEST(Limits, EveryAddressSpaceEndsInAPlanOrOutOfMemory) {
-#ifdef PLANNER_SANITIZED
-  GTEST_SKIP() << "a sanitizer reserves all address space";
-#endif
-  test::ScratchDir scratch;
-  std::ofstream makefile(scratch.path() / "m.mk");
-  for (int i = 0; i < 500; ++i) makefile << 'g' << i << ": g" << i + 1 << "x\n\tcc " << i << "\n";
-  makefile.close();
-  int planned = 0, failed = 0;
-  for (std::uint64_t kib = 1024, step = 64; kib < (std::uint64_t{1} << 16) && planned < 16;
-       kib += step) {
-    SCOPED_TRACE(kib);
-    scratch.write("todo.bat", "keep");
-    test::Child child{{PLANNER_EXE, "m.mk"}, scratch.path(), "/dev/null"};
-    child.memory_limit = kib << 10;
-    const auto r = test::run(child);
-    if (r.status == 127 && !r.err.starts_with("planner: ")) continue;  // the loader's failure
-    if (step > 16) {
-      kib -= step;  // main was reached: from the last limit that did not, finely
-      step = 16;
-      continue;
-    }
-    EXPECT_EQ(r.signal, 0);
-    std::string err = r.err;
-    while (err.starts_with("planner: warning: ")) err.erase(0, err.find('\n') + 1);
-    const std::string todo = test::read_file(scratch.path() / "todo.bat");
-    if (r.status == 0) {
-      ++planned;
-      EXPECT_EQ(todo, "cc 0\r\n");
-    } else {
-      planned = 0;
-      ++failed;
-      EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(err, "planner: error: out of memory\n");
-      EXPECT_EQ(todo, "keep");
-    }
-    const auto files = std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator());
-    EXPECT_EQ(files, 2) << "a file left beside m.mk and todo.bat";
-    if (testing::Test::HasFailure()) break;
-  }
-  EXPECT_GT(failed, 0) << "no limit ran out of memory";
-  EXPECT_EQ(planned, 16);
-}
-
-// The usage lines name the executable by its full path, however long.
-TEST(Usage, NamesALongExecutablePathWhole) {
-  test::ScratchDir dir;
-  const fs::path exe = dir.path() / std::string(120, 'd') / std::string(120, 'e') / "planner";
-  fs::create_directories(exe.parent_path());
-  fs::copy_file(PLANNER_EXE, exe);
-  EXPECT_EQ(test::run({{exe.string()}, dir.path()}).out,
-            "usage:\r\n\t" + exe.string() + " <makefile>\r\n");
-}
 
 }  // namespace
 }  // namespace planner

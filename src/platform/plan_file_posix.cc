@@ -418,9 +418,8 @@ bool PlanFile::Native::open_in_place(bool exists, std::string* err) {
   }
   if (ftruncate(fd, 0) == 0) return true;
   *err = reason();
-  os::remove_on_interrupt(nullptr);  // the old plan is still whole
-  in_place = false;
-  close(std::exchange(fd, -1));
+  in_place = !exists;  // a plan made here goes again; an old one is still whole
+  discard();
   return false;
 }
 

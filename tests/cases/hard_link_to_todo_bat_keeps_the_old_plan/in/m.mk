@@ -1,0 +1,2 @@
+all: x
+	build all
