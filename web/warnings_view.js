@@ -41,6 +41,8 @@ export class WarningsView {
   refresh() {
     const { list, more } = this.run.warnings(this.name, SHOWN);
     setText('warnings-count', list.length ? `${list.length.toLocaleString()}${more ? '+' : ''}` : 'none');
+    // The legend of the editor's marks, where there are any.
+    $('warnings-legend').hidden = !list.length && !this.dropped.includes(1);
     Object.assign(this, { list, more, made: 0 });
     $('warnings').replaceChildren();
     this.grow();
