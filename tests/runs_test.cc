@@ -98,9 +98,10 @@ enum class Setup {
   // strace kills the run at a system call or makes the call fail: the
   // rename, fsync (EIO, or EINVAL as where files cannot be synced), the
   // naming of the unnamed new file (EIO, or SIGTERM), emptying the plan in
-  // place or the one just created there.
+  // place or the one just created there, closing the new file, opening the
+  // plan to lock it.
   kKillAtRename, kRenameFails, kSyncFails, kNoSync, kLinkFails, kTermAtLink,
-  kTruncateFailsAppendOnly, kTruncateFailsIn0333NoPlan,
+  kTruncateFailsAppendOnly, kTruncateFailsIn0333NoPlan, kCloseFails, kPlanUnopenable,
 };
 
 struct Row {
@@ -177,6 +178,10 @@ const Row kRows[] = {
     {"a file system that cannot sync", small, Setup::kNoSync, "", "link\r\n"},
     {"the new file cannot be named", small, Setup::kLinkFails,
      "cannot write 'todo.bat': Input/output error", "keep"},
+    {"closing the new file fails", small, Setup::kCloseFails,
+     "cannot write 'todo.bat': Input/output error", "keep"},
+    // Locked only where it can be opened; no other run holds it.
+    {"the plan cannot be opened to be locked", small, Setup::kPlanUnopenable, "", "link\r\n"},
     // Held until its removal is armed.
     {"a signal as the new file is named", small, Setup::kTermAtLink, "", "keep", nullptr, 0, 0, 0,
      0, SIGTERM},
@@ -271,11 +276,26 @@ constexpr char kTakeNames[] =
     "mkdir todo.bat~$$ $names && exec \"$0\" m.mk";
 
 // strace stops the run at `calls`, with a signal or an error: `injection` is
-// "CALLS:WHAT". A leak check cannot run under it.
-std::vector<std::string> injecting(const std::string& injection) {
-  return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0",
-          "-e", "trace=" + injection.substr(0, injection.find(':')), "-e", "inject=" + injection,
-          PLANNER_EXE, "m.mk"};
+// "CALLS:WHAT"; only calls on `path`, when given. A leak check cannot run
+// under it.
+std::vector<std::string> injecting(const std::string& injection, const fs::path& path) {
+  std::vector<std::string> argv{"strace", "-f", "-qq", "-o", "/dev/null", "-E",
+                                "ASAN_OPTIONS=detect_leaks=0"};
+  if (!path.empty()) argv.insert(argv.end(), {"-P", path.string()});
+  argv.insert(argv.end(), {"-e", "trace=" + injection.substr(0, injection.find(':')), "-e",
+                           "inject=" + injection, PLANNER_EXE, "m.mk"});
+  return argv;
+}
+
+// Which close, counted from the start, is the new file's: the first after it
+// is named, as a run under strace shows.
+std::string close_of_new_file(const fs::path& dir) {
+  const std::string log = test::run({{"strace", "-qq", "-e", "trace=close,linkat", PLANNER_EXE,
+                                      "m.mk"}, dir, "/dev/null"}).err;
+  const std::regex close("close\\(");
+  const std::string before = log.substr(0, log.find("linkat("));
+  const auto closes = std::distance(std::sregex_iterator(before.begin(), before.end(), close), {});
+  return std::to_string(closes + 1);
 }
 
 // A row is named by what it does, in test names and messages.
@@ -309,7 +329,8 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
   int mode = 0;  // of the directory, for the run, when not 0
   std::optional<test::RunResult> second;
   Attribute attribute;
-  const char* injection = nullptr;
+  std::string injection;
+  fs::path injected;  // the one name whose calls are injected; empty: every call
   switch (row.setup) {
     case Setup::kNone: break;
     case Setup::kUpToDate:
@@ -376,14 +397,22 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
     case Setup::kNoSync: injection = "fsync:error=EINVAL"; break;
     case Setup::kLinkFails: injection = "linkat:error=EIO"; break;
     case Setup::kTermAtLink: injection = "linkat:signal=TERM"; break;
+    case Setup::kCloseFails:
+      if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
+      injection = "close:error=EIO:when=" + close_of_new_file(dir);
+      scratch.write("todo.bat", "keep");
+      break;
+    case Setup::kPlanUnopenable:
+      injection = "openat:error=EACCES", injected = "todo.bat";
+      break;
   }
   if (!attribute.flag.empty() && !works({"chattr", attribute.flag, attribute.path.string()}, dir)) {
     attribute.path.clear();
     GTEST_SKIP() << "chattr " << attribute.flag << " does not work here";
   }
-  if (injection != nullptr) {
+  if (!injection.empty()) {
     if (!works({"strace", "-V"}, dir)) GTEST_SKIP() << "strace is not installed";
-    child.argv = injecting(injection);
+    child.argv = injecting(injection, injected);
     child.signal = 0;  // strace sends it
   }
   const auto names = [&dir] {
@@ -418,10 +447,12 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
   if (row.signal == 0) {
     EXPECT_EQ(r.status, row.error.empty() ? 0 : 1);
   }
-  // Warnings (of the leaves no file stands for) may come first; then one
-  // line, the error.
+  // Warnings (of the leaves no file stands for, or strace's of the name it
+  // was given) may come first; then one line, the error.
   std::string err = r.err;
-  while (err.starts_with("planner: warning: ")) err.erase(0, err.find('\n') + 1);
+  while (err.starts_with("planner: warning: ") || err.starts_with("strace: ")) {
+    err.erase(0, err.find('\n') + 1);
+  }
   const std::string error = (row.terminal ? "" : "planner: error: ") + row.error;
   if (row.error.ends_with('*')) {
     EXPECT_EQ(err.substr(0, error.size() - 1), error.substr(0, error.size() - 1)) << r.err;
