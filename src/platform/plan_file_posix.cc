@@ -53,9 +53,9 @@ constexpr bool kLocks = true;
 enum class Lock { kTaken, kBusy, kNone };
 
 // Locks `fd` without waiting. kNone where no lock can be had: a file system
-// without locks (ENOLCK, EINVAL, ENOSYS), or no descriptor.
+// without locks (ENOLCK, EINVAL, ENOSYS), or no descriptor (EBADF).
 Lock lock(int fd) {
-  if (!kLocks || fd < 0) return Lock::kNone;
+  if (!kLocks) return Lock::kNone;
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return Lock::kTaken;
   return errno == EWOULDBLOCK ? Lock::kBusy : Lock::kNone;
 }

@@ -49,15 +49,15 @@ struct ReadSteps {
   std::array<std::array<Summary, 256>, Parser::kStates> summaries{};
 };
 
-}  // namespace
-
+// Trace lines of A0's step on `state` and `c`, and what the step did.
 std::uint64_t read_step_lines(std::int32_t state, char c) {
   return ReadSteps::get().lines[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
 }
-
 const Summary& read_step(std::int32_t state, char c) {
   return ReadSteps::get().summaries[static_cast<std::size_t>(state)][static_cast<unsigned char>(c)];
 }
+
+}  // namespace
 
 Reading::Reading(std::string_view makefile, std::uint64_t every) : every_(every) {
   const std::string_view read = makefile.substr(0, makefile.find('\x1A'));

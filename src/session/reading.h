@@ -89,10 +89,6 @@ class Reading {
   std::int32_t from_ = Parser::LINE;  // its state before the last of them
 };
 
-// Trace lines of A0's step on `state` and `c`, and what the step did.
-std::uint64_t read_step_lines(std::int32_t state, char c);
-const Summary& read_step(std::int32_t state, char c);
-
 // Line feeds in `bytes`.
 std::uint64_t line_feeds(std::string_view bytes);
 
