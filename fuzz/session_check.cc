@@ -272,19 +272,23 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     session.seek(b);
     require(seen(session) == views[b], "a seek shows what stepping there showed");
     const std::string_view range = std::string_view(printed).substr(starts[a], starts[b + 1] - starts[a]);
-    require(session.trace(a, b) == range, "a range of the trace is what those steps printed");
-    require(session.lines_before(a) == lines(a) && seen(session) == views[b], "lines before a step are counted");
-    require(session.lines(lines(a), lines(b + 1) - lines(a)) == range, "a window of lines is what the steps printed");
+    // Every query leaves the view as it was, whatever the query after it does.
+    const auto still = [&] { return seen(session) == views[b]; };
+    require(session.trace(a, b) == range && still(), "a range of the trace is what those steps printed");
+    require(session.lines_before(a) == lines(a) && still(), "lines before a step are counted");
+    require(session.lines(lines(a), lines(b + 1) - lines(a)) == range && still(),
+            "a window of lines is what the steps printed");
     const std::string_view rest = std::string_view(printed).substr(starts[a]);
-    require(session.lines(lines(a), 1) == rest.substr(0, rest.find('\n') + 1), "a window of one line is that line");
+    require(session.lines(lines(a), 1) == rest.substr(0, rest.find('\n') + 1) && still(),
+            "a window of one line is that line");
     if (lines(b + 1) > 0) {
       const std::uint64_t at = session.step_of_line(lines(b + 1) - 1);
-      require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1), "a line leads to its step");
+      require(lines(at) < lines(b + 1) && lines(b + 1) <= lines(at + 1) && still(), "a line leads to its step");
     }
-    require(seen(session) == views[b], "a query by range leaves the view as it was");
     const std::vector<TodoLine> so_far = session.todo(0, session.todo_lines() + 9);
     require(so_far.size() == session.todo_lines() && std::equal(so_far.begin(), so_far.end(), all.begin(),
-                [](const TodoLine& x, const TodoLine& y) { return x.text == y.text && x.step == y.step; }),
+                [](const TodoLine& x, const TodoLine& y) { return x.text == y.text && x.step == y.step; }) &&
+                still(),
             "todo.bat so far is the lines written up to the step");
   }
   require(session.lines(0, count(printed, "\n") + 9) == printed, "a window past the end stops there");

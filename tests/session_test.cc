@@ -3,27 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "session/session.h"
 
 namespace planner {
 namespace {
 
-// A goal over 40,000 leaves walks 120,006 steps; a bucket a step would be
-// more than the timeline may have, so wider ones cover the walk, each of
-// whole steps, and every line of todo.bat is in one.
+// A goal over n leaves walks 3n + 6 steps; a bucket a step would be more
+// than the timeline may have, so the narrowest width that keeps to them
+// covers the walk, each bucket of whole steps, and every line of todo.bat is
+// in one. 65,534 leaves walk exactly three times the most buckets.
 TEST(Session, TimelineOfALongWalkKeepsToItsMostBuckets) {
-  std::string makefile = "g:";
-  for (int i = 0; i < 40'000; ++i) makefile += " l" + std::to_string(i);
-  makefile += "\n\tlink\n";
-  Session session(makefile, [](std::string_view name) { return name == "g" ? 1 : 2; });
-  const std::uint64_t walk = session.total() - session.chars() - 1;
-  ASSERT_GT(walk, Session::kMostBuckets);
-  const std::vector<Tally> buckets = session.tally(1);
-  EXPECT_EQ(buckets.size(), (walk + 1) / 2);
-  std::uint64_t commands = 0;
-  for (const Tally& t : buckets) commands += t.commands;
-  EXPECT_EQ(commands, 1u);
+  for (const auto& [leaves, buckets_of_walk] : {std::pair{40'000, 60'003}, {65'534, 65'536}}) {
+    std::string makefile = "g:";
+    for (int i = 0; i < leaves; ++i) makefile += " l" + std::to_string(i);
+    makefile += "\n\tlink\n";
+    Session session(makefile, [](std::string_view name) { return name == "g" ? 1 : 2; });
+    ASSERT_EQ(session.total() - session.chars() - 1, 3u * leaves + 6);
+    const std::vector<Tally> buckets = session.tally(1);
+    EXPECT_EQ(buckets.size(), buckets_of_walk) << leaves;
+    std::uint64_t commands = 0;
+    for (const Tally& t : buckets) commands += t.commands;
+    EXPECT_EQ(commands, 1u);
+  }
 }
 
 // Only a dependency that is neither a goal nor a file is warned about, once
