@@ -23,55 +23,14 @@
 #include <set>
 
 #include "harness.h"
+#include "makefiles.h"
 
 namespace planner {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::ostream& repeat(std::ostream& out, std::string_view text, std::size_t times) {
-  for (std::size_t i = 0; i < times; ++i) out << text;
-  return out;
-}
-
-// Both goals of every level depend on both goals of the next, every goal
-// with a command: 2^levels paths, all rebuilt when no file exists.
-void ladder(std::ostream& out, int levels) {
-  out << "g: a0 b0\n\tbuild g\n";
-  for (int i = 0; i < levels; ++i) {
-    for (const char side : {'a', 'b'}) {
-      out << side << i << ": ";
-      if (i + 1 < levels) out << 'a' << i + 1 << " b" << i + 1;
-      if (i + 1 == levels) out << "leaf";
-      out << "\n\tbuild " << side << i << "\n";
-    }
-  }
-}
-void ladder32(std::ostream& out) { ladder(out, 32); }  // days of walking
-void ladder10(std::ostream& out) { ladder(out, 10); }  // 2 MB of trace, at once
-
-// The plan of a ladder: of every goal the later dependency's plan, the
-// earlier one's, then its own command.
-void ladder_plan(std::string* plan, const std::string& goal, int level, int levels) {
-  for (const char side : {'b', 'a'}) {
-    if (level < levels) ladder_plan(plan, side + std::to_string(level), level + 1, levels);
-  }
-  plan->append("build " + goal + "\r\n");
-}
-std::string ladder10_plan() {
-  std::string plan;
-  ladder_plan(&plan, "g", 0, 10);
-  return plan;
-}
-
-void small(std::ostream& out) { out << "g: x\n\tlink\n"; }
-
-// v0: v1 ... v<n-1>: v<n>, each with a command; v<n-1> names v0 when `cycle`.
-void chain(std::ostream& out, bool cycle) {
-  for (int i = 0; i < 100'000; ++i) {
-    out << 'v' << i << ": v" << (cycle && i == 99'999 ? 0 : i + 1) << "\n\tmake v" << i << "\n";
-  }
-}
+using test::chain, test::ladder, test::ladder10, test::ladder10_plan, test::ladder32, test::repeat,
+    test::small;
 
 enum class Setup {
   kNone,
@@ -93,6 +52,7 @@ enum class Setup {
   kPlanBecomesDirectory,  // todo.bat replaced by a directory during the walk
   kNamesTaken,            // every name todo.bat~PID, ~PID-1, ... ~PID-99 taken
   kNamesTakenNoPlan,
+  kNamesTakenButOne,  // ... all but ~PID-1
   // chattr +a or +i on the directory or on the plan:
   kAppendOnly, kAppendOnlyNoPlan, kImmutable, kImmutableNoPlan, kAppendOnlyPlan, kImmutablePlan,
   // strace kills the run at a system call or makes the call fail: the
@@ -158,6 +118,9 @@ const Row kRows[] = {
      "cannot write standard output: Broken pipe", "keep", nullptr, 0, 1u << 20},
     {"file-size limit", ladder32, Setup::kNone, "cannot write 'todo.bat': File too large", "keep",
      nullptr, 0, 0, 1u << 16},
+    // The new file has a name, which goes with the failed run.
+    {"file-size limit without a plan", ladder32, Setup::kNoPlan,
+     "cannot write 'todo.bat': File too large", nullptr, nullptr, 0, 0, 1u << 16},
     {"out of memory",
      [](std::ostream& o) {
        for (int i = 0; i < 4'000'000; ++i) o << " n" << 10'000'000 + i;
@@ -218,6 +181,7 @@ const Row kRows[] = {
      "cannot write 'todo.bat': Is a directory", ""},
     {"every name for the new file taken", small, Setup::kNamesTaken,
      "cannot write 'todo.bat': every name from 'todo.bat~*", "keep"},
+    {"every name for the new file taken but one", small, Setup::kNamesTakenButOne, "", "link\r\n"},
     {"every name for the new file taken, no plan", small, Setup::kNamesTakenNoPlan,
      "cannot create 'todo.bat': every name from 'todo.bat~*", nullptr},
     // Nothing can be removed there, so the plan is written in place.
@@ -269,11 +233,14 @@ struct Attribute {
   }
 };
 
-// The shell makes every name for the new file a directory, then becomes
-// the planner with the same process number.
-constexpr char kTakeNames[] =
-    "names= i=1; while [ $i -lt 100 ]; do names=\"$names todo.bat~$$-$i\" i=$((i+1)); done; "
-    "mkdir todo.bat~$$ $names && exec \"$0\" m.mk";
+// The shell makes every name for the new file a directory, but those before
+// ~PID-`first` other than ~PID, then becomes the planner with the same
+// process number.
+std::string take_names(int first) {
+  return "names= i=" + std::to_string(first) +
+         "; while [ $i -lt 100 ]; do names=\"$names todo.bat~$$-$i\" i=$((i+1)); done; "
+         "mkdir todo.bat~$$ $names && exec \"$0\" m.mk";
+}
 
 // strace stops the run at `calls`, with a signal or an error: `injection` is
 // "CALLS:WHAT"; only calls on `path`, when given. A leak check cannot run
@@ -372,7 +339,8 @@ TEST_P(Runs, EndInAPlanOrFailCleanly) {
       };
       break;
     case Setup::kNamesTakenNoPlan: fs::remove(dir / "todo.bat"); [[fallthrough]];
-    case Setup::kNamesTaken: child.argv = {"sh", "-c", kTakeNames, PLANNER_EXE}; break;
+    case Setup::kNamesTaken: child.argv = {"sh", "-c", take_names(1), PLANNER_EXE}; break;
+    case Setup::kNamesTakenButOne: child.argv = {"sh", "-c", take_names(2), PLANNER_EXE}; break;
     case Setup::kTruncateFailsIn0333NoPlan: injection = "ftruncate:error=EIO"; [[fallthrough]];
     case Setup::kKillIn0333NoPlan:
       fs::remove(dir / "todo.bat");
