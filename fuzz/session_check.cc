@@ -291,7 +291,9 @@ void check_session(std::string_view bytes, const std::string& printed, const std
                 still(),
             "todo.bat so far is the lines written up to the step");
   }
-  require(session.lines(0, count(printed, "\n") + 9) == printed, "a window past the end stops there");
+  require(session.lines(0, count(printed, "\n") + 9) == printed &&
+              session.step_of_line(count(printed, "\n")) == session.total(),
+          "a window past the end stops there, and a line past it leads to the last step");
 
   // Run until, on a session not walked yet but prepared in slices: the first
   // searches walk ahead and the later ones skip by the summaries. Every kind
