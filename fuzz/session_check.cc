@@ -295,17 +295,12 @@ void check_session(std::string_view bytes, const std::string& printed, const std
               session.step_of_line(count(printed, "\n")) == session.total(),
           "a window past the end stops there, and a line past it leads to the last step");
 
-  // Run until, on a session not walked yet but prepared in slices: the first
-  // searches walk ahead and the later ones skip by the summaries. Every kind
-  // of event is found where stepping through finds it, forward and back, for
-  // vertices past what one word and the filter's width tell apart too; and
-  // the timeline's tallies are the steps' own.
+  // Run until, on a session not walked yet, whose searches walk ahead, and
+  // on one prepared in slices, whose searches skip by the summaries.
+  // Every kind of event is found where stepping through finds it, forward
+  // and back, for vertices past what one word and the filter's width tell
+  // apart too; and the timeline's tallies are the steps' own.
   const std::uint64_t every = 1 + bytes.size() % 5;
-  Session fresh(bytes, times, every);
-  fresh.seek(pick());
-  const std::uint64_t here = fresh.at();
-  while (!fresh.prepare(1 + seed % 9)) require(fresh.at() == here, "prepare() leaves the view as it was");
-  require(fresh.all_lines() == count(printed, "\n"), "a prepared run knows its trace's lines");
   std::vector<Event> events{{Event::Kind::kCommand, 1, 0, false}, {Event::Kind::kMark, 1, 0, false}};
   for (int automaton = 0; automaton < 2; ++automaton) {
     for (std::uint32_t n = 0; n < 8; ++n) {
@@ -319,20 +314,28 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     if (v < vertices) events.push_back({Event::Kind::kActive, 1, v, false});
   }
   const std::uint64_t total = session.total();
-  for (const Event& e : events) {
-    for (const std::uint64_t at : {total, pick(), std::uint64_t{0}}) {
-      std::optional<std::uint64_t> next, previous;
-      for (std::uint64_t s = at + 1; s <= total && !next; ++s) {
-        if (happens(e, happened[s])) next = s;
-      }
-      for (std::uint64_t s = at; s > 1 && !previous; --s) {
-        if (happens(e, happened[s - 1])) previous = s - 1;
-      }
-      fresh.seek(at);
-      require(fresh.find(e, true) == next && fresh.find(e, false) == previous,
-              "run until stops where stepping through finds the event");
-      require(seen(fresh) == views[at], "run until leaves the view as it was");
+  const auto search = [&](Session& fresh, const Event& e, std::uint64_t at) {
+    std::optional<std::uint64_t> next, previous;
+    for (std::uint64_t s = at + 1; s <= total && !next; ++s) {
+      if (happens(e, happened[s])) next = s;
     }
+    for (std::uint64_t s = at; s > 1 && !previous; --s) {
+      if (happens(e, happened[s - 1])) previous = s - 1;
+    }
+    fresh.seek(at);
+    require(fresh.find(e, true) == next && fresh.find(e, false) == previous,
+            "run until stops where stepping through finds the event");
+    require(seen(fresh) == views[at], "run until leaves the view as it was");
+  };
+  Session ahead(bytes, times, every);
+  for (const Event& e : events) search(ahead, e, 0);
+  Session fresh(bytes, times, every);
+  fresh.seek(pick());
+  const std::uint64_t here = fresh.at();
+  while (!fresh.prepare(1 + seed % 9)) require(fresh.at() == here, "prepare() leaves the view as it was");
+  require(fresh.all_lines() == count(printed, "\n"), "a prepared run knows its trace's lines");
+  for (const Event& e : events) {
+    for (const std::uint64_t at : {total, pick(), std::uint64_t{0}}) search(fresh, e, at);
   }
   for (const std::uint64_t width : {every * 2, 1 + bytes.size() % 3}) {
     const std::uint64_t start = session.chars() + 1;
