@@ -314,7 +314,7 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     if (v < vertices) events.push_back({Event::Kind::kActive, 1, v, false});
   }
   const std::uint64_t total = session.total();
-  const auto search = [&](Session& fresh, const Event& e, std::uint64_t at) {
+  const auto search = [&](Session& on, const Event& e, std::uint64_t at) {
     std::optional<std::uint64_t> next, previous;
     for (std::uint64_t s = at + 1; s <= total && !next; ++s) {
       if (happens(e, happened[s])) next = s;
@@ -322,10 +322,10 @@ void check_session(std::string_view bytes, const std::string& printed, const std
     for (std::uint64_t s = at; s > 1 && !previous; --s) {
       if (happens(e, happened[s - 1])) previous = s - 1;
     }
-    fresh.seek(at);
-    require(fresh.find(e, true) == next && fresh.find(e, false) == previous,
+    on.seek(at);
+    require(on.find(e, true) == next && on.find(e, false) == previous,
             "run until stops where stepping through finds the event");
-    require(seen(fresh) == views[at], "run until leaves the view as it was");
+    require(seen(on) == views[at], "run until leaves the view as it was");
   };
   Session ahead(bytes, times, every);
   for (const Event& e : events) search(ahead, e, 0);
